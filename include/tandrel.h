@@ -1,0 +1,183 @@
+/* tandrel: read energy meters (em133, em235, pm335) over Modbus TCP.
+ *
+ * Every function that talks to a meter is synchronous: it opens its own
+ * connection, does its work, closes the connection and returns a status.
+ *
+ *   status >= 0   success; the meaning is given per function
+ *   status == -1  failure; the error buffer holds the message
+ *   status == -2  an output or progress callback returned non-zero; the error
+ *                 buffer holds "Cancelled by caller"
+ *
+ * Buffers: `out`/`out_len` and `err`/`err_len` belong to the caller. The error
+ * buffer is emptied at the start of every call, may be null, and is always
+ * NUL-terminated when `err_len` >= 1; a longer message is cut to fit. A JSON
+ * document that does not fit `out` fails with "Output buffer too small: need N
+ * bytes" and leaves `out` untouched, so the caller can retry with N bytes.
+ *
+ * Text arguments are NUL-terminated 8-bit strings. `options` is a small JSON
+ * object read for "port" (1-65535, default 502), "unit_id" (0-255, default 1)
+ * and "timeout_ms" (100-3600000, default 30000); it may be null or empty.
+ * `meter` is "em133", "em235" or "pm335" (read as an em235), any case.
+ *
+ * Threads: any function may be called from any thread; calls run in parallel,
+ * each on its own connection. Callbacks run on the calling thread.
+ */
+#ifndef TANDREL_H
+#define TANDREL_H
+
+#ifdef _WIN32
+#  define TANDREL_CALL __cdecl
+#  ifdef TANDREL_BUILDING
+#    define TANDREL_API __declspec(dllexport)
+#  else
+#    define TANDREL_API __declspec(dllimport)
+#  endif
+#else
+#  define TANDREL_CALL
+#  define TANDREL_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Severity handed to the log callback. */
+enum {
+    TANDREL_LOG_ERROR = 0,   /* the message of a failed call */
+    TANDREL_LOG_WARNING = 1, /* a point or log file that could not be read fully */
+    TANDREL_LOG_INFO = 2,    /* record counts of log files */
+    TANDREL_LOG_DEBUG = 3    /* connections, failed register blocks, transfer summaries */
+};
+
+/* Receives one diagnostic message, valid only during the call. It runs with
+ * the library's log lock held: it is never entered by two threads at once, and
+ * it must not call any function of this library. */
+typedef void(TANDREL_CALL *tandrel_log_cb)(int level, const char *message, void *user);
+
+/* Receives one JSON object (a header or a record line, no line end), valid only
+ * during the call. Return 0 to go on, anything else to stop the call (-2). */
+typedef int(TANDREL_CALL *tandrel_output_cb)(const char *text, void *user);
+
+/* Receives the records written so far and the record count the meter announced
+ * (-1 when unknown). Return 0 to go on, anything else to stop the call (-2). */
+typedef int(TANDREL_CALL *tandrel_progress_cb)(int done, int total, void *user);
+
+/* The library version, "1.2.1". The text is constant and owned by the library. */
+TANDREL_API const char *TANDREL_CALL tandrel_version(void);
+
+/* Installs the process-wide log callback; null switches logging off. The host
+ * must keep `cb` (and whatever `user` points to) alive for as long as it is
+ * installed. Messages logged after the call returns go to the new callback. */
+TANDREL_API void TANDREL_CALL tandrel_set_log_callback(tandrel_log_cb cb, void *user);
+
+/* Reads the identification block and setup of a meter into `out` as a JSON
+ * document. Returns its length in bytes (terminator not counted).
+ * Must not be null: host, meter, out. */
+TANDREL_API int TANDREL_CALL tandrel_read_device_info(const char *host, const char *meter,
+                                                      const char *options, char *out, int out_len,
+                                                      char *err, int err_len);
+
+/* Probes log files 0 (event log) to 16 and writes the directory of those that
+ * answer into `out` as JSON. Returns the number of entries.
+ * Must not be null: host, meter, out. */
+TANDREL_API int TANDREL_CALL tandrel_list_logs(const char *host, const char *meter,
+                                               const char *options, char *out, int out_len,
+                                               char *err, int err_len);
+
+/* tandrel_read_live_ex with default options. */
+TANDREL_API int TANDREL_CALL tandrel_read_live(const char *host, const char *meter, char *out,
+                                               int out_len, char *err, int err_len);
+
+/* Reads the model's live set (55 points on an em133, 61 on an em235) into
+ * `out` as a JSON readings document. Returns the number of readings.
+ * Must not be null: host, meter, out. */
+TANDREL_API int TANDREL_CALL tandrel_read_live_ex(const char *host, const char *meter,
+                                                  const char *options, char *out, int out_len,
+                                                  char *err, int err_len);
+
+/* Lists the model's readable points as JSON; opens no connection. Returns the
+ * number of points (199 for em133, 205 for em235). Must not be null: meter, out. */
+TANDREL_API int TANDREL_CALL tandrel_list_points(const char *meter, char *out, int out_len,
+                                                 char *err, int err_len);
+
+/* Reads the points named in `points` (ids such as 4352 or 0x1100, or quoted
+ * names such as "V1", separated by commas or blanks, optionally in [ ]) into
+ * `out` as a JSON readings document. Returns the number of readings.
+ * Must not be null: host, meter, out, points. */
+TANDREL_API int TANDREL_CALL tandrel_read_points(const char *host, const char *meter,
+                                                 const char *options, const char *points,
+                                                 char *out, int out_len, char *err, int err_len);
+
+/* Streams data log `file_id` (1-16) to `cb`: one header object, then one
+ * object per record. Returns the number of records handed to `cb`.
+ * Must not be null: host, meter, cb. */
+TANDREL_API int TANDREL_CALL tandrel_read_datalog(const char *host, const char *meter,
+                                                  int file_id, const char *options,
+                                                  tandrel_output_cb cb, void *user, char *err,
+                                                  int err_len);
+
+/* Streams the event log (`file_id` 0) to `cb`: one header object, then one
+ * object per event. Returns the number of records handed to `cb`.
+ * Must not be null: host, meter, cb. */
+TANDREL_API int TANDREL_CALL tandrel_read_eventlog(const char *host, const char *meter,
+                                                   int file_id, const char *options,
+                                                   tandrel_output_cb cb, void *user, char *err,
+                                                   int err_len);
+
+/* tandrel_export_datalog_ex with default options and no progress callback. */
+TANDREL_API int TANDREL_CALL tandrel_export_datalog(const char *host, const char *meter,
+                                                    int file_id, const char *csv_path, char *err,
+                                                    int err_len);
+
+/* Writes data log `file_id` to the CSV file `csv_path` (created or truncated),
+ * calling `progress` after every record line. Returns the number of records
+ * written. A failed write or close of the file fails the call.
+ * Must not be null: host, meter, csv_path. May be null: options, progress, user. */
+TANDREL_API int TANDREL_CALL tandrel_export_datalog_ex(const char *host, const char *meter,
+                                                       int file_id, const char *csv_path,
+                                                       const char *options,
+                                                       tandrel_progress_cb progress, void *user,
+                                                       char *err, int err_len);
+
+/* tandrel_export_eventlog_ex with default options and no progress callback. */
+TANDREL_API int TANDREL_CALL tandrel_export_eventlog(const char *host, const char *meter,
+                                                     int file_id, const char *csv_path,
+                                                     char *err, int err_len);
+
+/* Writes the event log to the CSV file `csv_path`, calling `progress` after
+ * every row. Returns the number of records written.
+ * Must not be null: host, meter, csv_path. May be null: options, progress, user. */
+TANDREL_API int TANDREL_CALL tandrel_export_eventlog_ex(const char *host, const char *meter,
+                                                        int file_id, const char *csv_path,
+                                                        const char *options,
+                                                        tandrel_progress_cb progress, void *user,
+                                                        char *err, int err_len);
+
+/* The value written to the em133's register 2575 while its clock is set, when
+ * the caller passes a clock_param of 0 or less. */
+#define TANDREL_DEFAULT_CLOCK_PARAM 1
+
+/* Exports an em133's data logs 1-3 and its event log into the existing
+ * directory `out_dir` (port 502, unit 1, 30 s time-out), after setting its
+ * clock from the computer's local time when `set_clock` is non-zero. Returns
+ * the total number of records written. Must not be null: host, out_dir. */
+TANDREL_API int TANDREL_CALL tandrel_export_em133_all(const char *host, int set_clock,
+                                                      int clock_param, const char *out_dir,
+                                                      char *err, int err_len);
+
+/* Reads an em235's 32-bit diagnostics word (`count` >= 2 registers from
+ * register number `register_no`, counted from 1, on unit `unit_id`, port 502)
+ * and writes it with its bits labelled to `csv_path`. `word_order` "HI_FIRST"
+ * takes the second word as the high half. Returns 26.
+ * Must not be null: host, word_order, csv_path. */
+TANDREL_API int TANDREL_CALL tandrel_export_em235_diagnostics(const char *host, int unit_id,
+                                                              int register_no, int count,
+                                                              const char *word_order,
+                                                              const char *csv_path, char *err,
+                                                              int err_len);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TANDREL_H */

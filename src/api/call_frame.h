@@ -1,0 +1,55 @@
+// The frame every exported function runs in: exceptions inside, status codes
+// and the caller's error buffer outside. Also the helpers that cross the
+// boundary: the output buffer, the output and progress callbacks.
+#pragma once
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "log_sink.h"
+#include "tandrel.h"
+
+namespace tandrel {
+
+// Thrown only by deliver() and report_progress() when a callback asks to stop.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("Cancelled by caller") {}
+};
+
+// Copies at most err_len - 1 bytes of the message and always terminates it.
+void set_error(const std::string& message, char* err, int err_len);
+
+// Copies text and terminator when they fit, else throws "Output buffer too small".
+int write_out(const std::string& text, char* out, int out_len);
+
+void require_non_null(const void* value, const char* name);
+
+void deliver(tandrel_output_cb cb, void* user, const std::string& text);
+
+void report_progress(tandrel_progress_cb cb, void* user, int done, int total);
+
+template <typename Work>
+int run_safe(char* err, int err_len, Work&& work) noexcept {
+    if (err != nullptr && err_len >= 1) err[0] = '\0';
+    try {
+        return work();
+    } catch (const Cancelled& c) {
+        set_error(c.what(), err, err_len);
+        return -2;
+    } catch (const std::exception& e) {
+        try {
+            log_msg(LogLevel::Error, e.what());
+        } catch (...) {
+            // A failing log delivery must not hide the caller's error text.
+        }
+        set_error(e.what(), err, err_len);
+        return -1;
+    } catch (...) {
+        set_error("Unknown error", err, err_len);
+        return -1;
+    }
+}
+
+}  // namespace tandrel

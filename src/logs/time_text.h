@@ -1,0 +1,18 @@
+// Time texts of log records and file names; milliseconds, never microseconds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tandrel {
+
+// "2026-12-05T13:42:07.123Z" (UTC)
+std::string fmt_iso_utc(uint32_t seconds, uint32_t microseconds);
+
+// "05/12/26  13:42:07.123" (UTC, two blanks); microseconds >= 1e6 carry into the seconds.
+std::string fmt_hmi_datetime(uint32_t seconds, uint32_t microseconds);
+
+// "20261205_134207_123", the computer's local time now.
+std::string now_stamp();
+
+}  // namespace tandrel

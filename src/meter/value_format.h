@@ -1,0 +1,27 @@
+// How one point or data-log column is named and how its raw values print.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "api/options.h"
+#include "meter/data_scales.h"
+
+namespace tandrel {
+
+struct ColumnFormat {
+    std::string header;  // name, plus " (unit)" when the unit is not empty
+    std::string name;
+    std::string unit;
+    double scale = 1.0;
+    int decimals = 0;
+};
+
+// column (1-based) only names a point id that the point table lacks.
+ColumnFormat resolve_column(uint16_t point_id, int column, MeterModel model,
+                            const DataScales& scales);
+
+// Locale-independent; looks nothing up.
+std::string format_value(int32_t raw, const ColumnFormat& format);
+
+}  // namespace tandrel

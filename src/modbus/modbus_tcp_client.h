@@ -1,0 +1,54 @@
+// One Modbus TCP connection and its MBAP framing. Strictly one request in
+// flight: responses are matched to requests by order alone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/socket.h"
+
+namespace tandrel {
+
+class ModbusTcpClient {
+public:
+    ModbusTcpClient(std::string host, uint16_t port, uint8_t unit_id, int32_t timeout_ms);
+    ModbusTcpClient(const ModbusTcpClient&) = delete;
+    ModbusTcpClient& operator=(const ModbusTcpClient&) = delete;
+
+    void connect();
+    std::string endpoint() const;
+
+    // Sends one PDU to `unit` and returns the response PDU; throws on any failure.
+    std::vector<uint8_t> request(const std::vector<uint8_t>& pdu, uint8_t unit);
+
+    // unit < 0 means the client's own unit id.
+    std::vector<uint16_t> read_holding_registers(uint16_t address, uint16_t count, int unit = -1);
+    void write_single_register(uint16_t address, uint16_t value);
+    void write_multiple_registers(uint16_t address, const std::vector<uint16_t>& values);
+
+    const std::string& host() const { return host_; }
+    uint16_t port() const { return port_; }
+    uint8_t unit_id() const { return unit_id_; }
+    int32_t timeout_ms() const { return timeout_ms_; }
+    uint16_t transaction_id() const { return transaction_id_; }
+
+private:
+    [[noreturn]] void fail_stream(const std::string& message);
+
+    std::string host_;
+    uint16_t port_;
+    uint8_t unit_id_;
+    int32_t timeout_ms_;
+    uint16_t transaction_id_ = 0;
+    platform::Socket sock_;
+    // Set once the byte stream may be out of step with the requests: every
+    // later request fails at once with this message instead of reading the
+    // stale answer to an earlier one.
+    std::string broken_;
+};
+
+// Reads `count` consecutive registers in requests of at most 120.
+std::vector<uint16_t> read_words(ModbusTcpClient& client, uint16_t address, uint16_t count);
+
+}  // namespace tandrel

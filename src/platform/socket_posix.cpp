@@ -1,0 +1,153 @@
+// POSIX sockets. The connect wait uses poll(), never select(): select() cannot
+// watch a descriptor numbered FD_SETSIZE or above, which a busy host reaches.
+#ifndef _WIN32
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "socket.h"
+
+namespace tandrel::platform {
+
+NativeSocket Socket::invalid_handle() { return -1; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.release();
+    }
+    return *this;
+}
+
+NativeSocket Socket::release() {
+    const NativeSocket h = handle_;
+    handle_ = invalid_handle();
+    return h;
+}
+
+void Socket::close() {
+    if (valid()) ::close(handle_);
+    handle_ = invalid_handle();
+}
+
+bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::recv(handle_, data, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool startup_sockets() { return true; }
+
+bool parse_ipv4(const std::string& host, std::uint32_t& addr_net) {
+    in_addr a{};
+    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
+    addr_net = a.s_addr;
+    return true;
+}
+
+bool resolve_ipv4(const std::string& host, std::uint32_t& addr_net) {
+    if (host.empty()) return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+        return false;
+    }
+    addr_net = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(result);
+    return true;
+}
+
+namespace {
+
+void set_nonblocking(int fd, bool on) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0) return;
+    fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+}
+
+// Waits for the pending connect; poll() restarts with the remaining time after a signal.
+ConnectStatus wait_connected(int fd, int timeout_ms) {
+    pollfd p{};
+    p.fd = fd;
+    p.events = POLLOUT;
+    int r = 0;
+    for (;;) {
+        r = ::poll(&p, 1, timeout_ms);
+        if (r < 0 && errno == EINTR) continue;
+        break;
+    }
+    if (r == 0) return ConnectStatus::TimedOut;
+    if (r < 0) return ConnectStatus::Failed;
+    int so_error = 0;
+    socklen_t len = sizeof so_error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &so_error, &len) != 0 || so_error != 0) {
+        return ConnectStatus::Failed;
+    }
+    return ConnectStatus::Connected;
+}
+
+void set_timeouts(int fd, int timeout_ms) {
+    timeval tv{};
+    tv.tv_sec = timeout_ms / 1000;
+    tv.tv_usec = (timeout_ms % 1000) * 1000;
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+}  // namespace
+
+ConnectStatus connect_tcp(Socket& sock, std::uint32_t addr_net, std::uint16_t port,
+                          int timeout_ms) {
+    sock.close();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return ConnectStatus::NoSocket;
+    Socket guard(fd);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = addr_net;
+    set_nonblocking(fd, true);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        if (errno != EINPROGRESS) return ConnectStatus::Failed;
+        const ConnectStatus st = wait_connected(fd, timeout_ms);
+        if (st != ConnectStatus::Connected) return st;
+    }
+    set_nonblocking(fd, false);
+    set_timeouts(fd, timeout_ms);
+    sock = std::move(guard);
+    return ConnectStatus::Connected;
+}
+
+}  // namespace tandrel::platform
+
+#endif  // !_WIN32
