@@ -12,6 +12,10 @@ std::string fmt_iso_utc(uint32_t seconds, uint32_t microseconds);
 // "05/12/26  13:42:07.123" (UTC, two blanks); microseconds >= 1e6 carry into the seconds.
 std::string fmt_hmi_datetime(uint32_t seconds, uint32_t microseconds);
 
+// The same texts appended to out: the allocation-free forms for per-record loops.
+void append_iso_utc(std::string& out, uint32_t seconds, uint32_t microseconds);
+void append_hmi_datetime(std::string& out, uint32_t seconds, uint32_t microseconds);
+
 // "20261205_134207_123", the computer's local time now.
 std::string now_stamp();
 

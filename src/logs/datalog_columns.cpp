@@ -1,0 +1,108 @@
+// Data-log records: word 0 flags, 1 sequence number, 2-3 seconds, 4-5
+// microseconds, 6 trigger, 7 unused, then one signed 32-bit value per column
+// at words 8 + 2i (low half) and 9 + 2i (high half).
+#include "datalog_columns.h"
+
+#include <exception>
+
+#include "logs/file_info.h"
+
+namespace tandrel {
+namespace {
+
+constexpr size_t FIRST_VALUE_WORD = 8;
+
+uint32_t combine(uint16_t low, uint16_t high) {
+    return static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16);
+}
+
+}  // namespace
+
+void DatalogColumns::resolve(int n) {
+    columns.clear();
+    columns.reserve(static_cast<size_t>(n > 0 ? n : 0));
+    for (int c = 1; c <= n; ++c) {
+        const size_t index = static_cast<size_t>(c - 1);
+        const uint16_t id = index < point_ids.size() ? point_ids[index] : 0;
+        columns.push_back(resolve_column(id, c, model, scales));
+    }
+}
+
+void DatalogColumns::resolve_late(const std::vector<uint16_t>& record) {
+    if (!columns.empty()) return;
+    const int words = static_cast<int>(record.size());
+    resolve(words < 10 ? 0 : words / 2 - 4);
+}
+
+int DatalogColumns::value_count(const std::vector<uint16_t>& record) const {
+    // Column i needs words 8 + 2i and 9 + 2i; a short record gives fewer values.
+    const size_t held = record.size() < FIRST_VALUE_WORD ? 0
+                                                         : (record.size() - FIRST_VALUE_WORD) / 2;
+    return static_cast<int>(held < columns.size() ? held : columns.size());
+}
+
+std::string DatalogColumns::value_text(const std::vector<uint16_t>& record, int column) const {
+    const size_t low = FIRST_VALUE_WORD + 2 * static_cast<size_t>(column);
+    const int32_t raw = static_cast<int32_t>(combine(record[low], record[low + 1]));
+    return format_value(raw, columns[static_cast<size_t>(column)]);
+}
+
+std::vector<std::string> DatalogColumns::values(const std::vector<uint16_t>& record) const {
+    const int n = value_count(record);
+    std::vector<std::string> texts;
+    texts.reserve(columns.size());
+    for (int i = 0; i < n; ++i) texts.push_back(value_text(record, i));
+    return texts;
+}
+
+void DatalogColumns::append_values(std::string& out, const std::vector<uint16_t>& record,
+                                   bool comma_first) const {
+    const int n = value_count(record);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 || comma_first) out.push_back(',');
+        out += value_text(record, i);
+    }
+}
+
+DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file) {
+    DatalogColumns layout(model, read_data_scales(client, model));
+    int count = 0;
+    try {
+        FileLayout info = file_info_var2(client, file);
+        layout.point_ids = std::move(info.point_ids);
+        count = info.column_count;
+    } catch (const std::exception&) {
+        // Not an error: the columns come from the first record instead.
+    }
+    if (count > 0) layout.resolve(count);
+    return layout;
+}
+
+void append_trigger(std::string& out, uint16_t trigger) {
+    static const char HEX[] = "0123456789ABCDEF";
+    if (trigger <= 16) {
+        out += "SP";
+        if (trigger >= 10) out.push_back('1');
+        if (trigger > 0) out.push_back(static_cast<char>('0' + trigger % 10));
+        return;
+    }
+    const char text[] = {'0', 'x', HEX[(trigger >> 12) & 0xF], HEX[(trigger >> 8) & 0xF],
+                         HEX[(trigger >> 4) & 0xF], HEX[trigger & 0xF]};
+    out.append(text, sizeof text);
+}
+
+std::string fmt_trigger_event_type(uint16_t trigger) {
+    std::string text;
+    append_trigger(text, trigger);
+    return text;
+}
+
+uint32_t record_seconds(const std::vector<uint16_t>& record) {
+    return record.size() < 4 ? 0 : combine(record[2], record[3]);
+}
+
+uint32_t record_microseconds(const std::vector<uint16_t>& record) {
+    return record.size() < 6 ? 0 : combine(record[4], record[5]);
+}
+
+}  // namespace tandrel
