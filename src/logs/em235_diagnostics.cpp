@@ -1,0 +1,92 @@
+// Diagnostics export: one read on a fixed connection (port 502, unit 1, 30 s)
+// addressed to the caller's unit, then one file. Nothing in the file is quoted.
+#include "logs/em235_diagnostics.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "api/call_frame.h"
+#include "logs/csv_file.h"
+#include "modbus/modbus_tcp_client.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int DIAGNOSTIC_BITS = 26;
+
+std::string hex_text(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+}  // namespace
+
+const std::map<int, std::string>& bit_labels() {
+    static const std::map<int, std::string> LABELS = {
+        {0, "Critical error"},
+        {1, "Permanent fault (critical error)"},
+        {2, "RAM/Data error"},
+        {3, "CPU watchdog reset"},
+        {4, "DSP/Sampling fault"},
+        {5, "CPU exception"},
+        {7, "Software watchdog reset"},
+        {8, "Power down"},
+        {9, "Device reset"},
+        {10, "Configuration reset"},
+        {11, "RTC fault (critical error)"},
+        {12, "Configuration fault (critical error)"},
+        {13, "Low battery"},
+        {14, "Expanded memory fault"},
+        {15, "CPU EEPROM fault"},
+        {16, "AC board EEPROM fault"},
+        {17, "I/O board EEPROM fault"},
+        {20, "C Library error"},
+        {21, "RTOS Kernel error"},
+        {22, "Task error"},
+        {24, "IRIG-B signal lost"},
+        {25, "IRIG-B time unlocked"},
+    };
+    return LABELS;
+}
+
+uint32_t diagnostics_value(uint16_t word0, uint16_t word1, const std::string& word_order) {
+    if (word_order == "HI_FIRST") return (static_cast<uint32_t>(word1) << 16) | word0;
+    return (static_cast<uint32_t>(word0) << 16) | word1;
+}
+
+std::string diagnostics_csv(uint16_t word0, uint16_t word1, const std::string& word_order) {
+    const uint32_t value = diagnostics_value(word0, word1, word_order);
+    std::string out = "word0_hex,word1_hex,value_hex,word_order\n";
+    out += hex_text(word0) + ',' + hex_text(word1) + ',' + hex_text(value) + ',' + word_order;
+    out += "\n\nbit,label,state\n";
+    const auto& labels = bit_labels();
+    for (int bit = 0; bit < DIAGNOSTIC_BITS; ++bit) {
+        const auto label = labels.find(bit);
+        out += std::to_string(bit);
+        out += ',';
+        if (label != labels.end()) out += label->second;
+        out += ((value >> bit) & 1u) != 0 ? ",1\n" : ",0\n";
+    }
+    return out;
+}
+
+int export_em235_diagnostics_impl(const char* host, int unit_id, int register_no, int count,
+                                  const char* word_order, const char* csv_path) {
+    require_non_null(host, "host");
+    require_non_null(word_order, "word_order");
+    require_non_null(csv_path, "csv_path");
+    if (count < 2) throw std::runtime_error("count must be >= 2 for 32-bit diagnostics");
+    ModbusTcpClient client(host, 502, 1, 30000);
+    client.connect();
+    const std::vector<uint16_t> words = client.read_holding_registers(
+        static_cast<uint16_t>(register_no - 1), static_cast<uint16_t>(count), unit_id & 0xFF);
+    if (words.size() < 2) throw std::runtime_error("diagnostics read failed");
+    CsvFile out = open_csv(csv_path);
+    out.write(diagnostics_csv(words[0], words[1], word_order));
+    out.close();
+    return DIAGNOSTIC_BITS;
+}
+
+}  // namespace tandrel

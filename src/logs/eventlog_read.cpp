@@ -1,0 +1,80 @@
+// Event log as a JSON stream. Texts from the classification are escaped like
+// any other text; time stamps and numbers are printed by the library itself.
+#include "logs/eventlog_read.h"
+
+#include "api/call_frame.h"
+#include "api/json_text.h"
+#include "logs/event_decode.h"
+#include "logs/log_transfer.h"
+#include "logs/time_text.h"
+#include "modbus/modbus_tcp_client.h"
+
+namespace tandrel {
+namespace {
+
+void append_text_member(std::string& out, const char* key, const std::string& value) {
+    out += ",\"";
+    out += key;
+    out += "\":\"";
+    append_json_escaped(out, value);
+    out += '"';
+}
+
+void append_number_member(std::string& out, const char* key, long long value) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+    out += std::to_string(value);
+}
+
+}  // namespace
+
+std::string eventlog_header_json(const std::string& host, MeterModel model, int file_id,
+                                 int total) {
+    std::string out = "{\"type\":\"header\",";
+    out += doc_prefix(host, model);
+    append_number_member(out, "file_id", file_id);
+    append_number_member(out, "total", total);
+    out += '}';
+    return out;
+}
+
+std::string event_record_json(int no, const std::vector<uint16_t>& record) {
+    const EventFields f = decode_event(record);
+    std::string out = "{\"type\":\"record\"";
+    append_number_member(out, "no", no);
+    append_number_member(out, "seq", event_sequence(record));
+    out += ",\"timestamp\":\"";
+    append_iso_utc(out, event_seconds(record), event_microseconds(record));
+    out += '"';
+    append_number_member(out, "event_no", f.event_no);
+    append_text_member(out, "cause", f.cause);
+    append_text_member(out, "point", f.point);
+    append_text_member(out, "state", f.state);
+    append_text_member(out, "effect", f.effect);
+    append_text_member(out, "target", f.target);
+    append_number_member(out, "source_id", f.source_id);
+    append_number_member(out, "effect_id", f.effect_id);
+    append_number_member(out, "value_triggered", f.value_triggered);
+    out += '}';
+    return out;
+}
+
+int read_eventlog_impl(const char* host, const char* meter, int file_id, const char* options,
+                       tandrel_output_cb cb, void* user) {
+    require_non_null(host, "host");
+    require_non_null(meter, "meter");
+    require_non_null(reinterpret_cast<const void*>(cb), "cb");
+    const Options opts = parse_options(options);
+    const MeterModel model = parse_meter(meter);
+    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    client.connect();
+    const int total = prepare_log_read(client, file_id);
+    deliver(cb, user, eventlog_header_json(client.host(), model, file_id, total));
+    int next_no = 1;
+    return read_log_file(client, file_id, total, [&](const std::vector<uint16_t>& record) {
+        deliver(cb, user, event_record_json(next_no++, record));
+    });
+}
+
+}  // namespace tandrel
