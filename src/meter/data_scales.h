@@ -1,6 +1,7 @@
 // The meter's setup values that scale every reading, read once per call.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct DataScales {
     // Unit text of billing summary register 1, 2, ...; "" when the meter gave none.
     std::vector<std::string> summary_units;
 };
+
+// The register holding ten times the voltage transformer ratio.
+uint16_t pt_ratio_register(MeterModel model);
 
 // Every read is optional: whatever the meter does not answer keeps its default.
 DataScales read_data_scales(ModbusTcpClient& client, MeterModel model);

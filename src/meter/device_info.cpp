@@ -1,0 +1,101 @@
+// Device information: the identification block, the setup that scales
+// readings and the voltage transformer ratio, as one JSON document.
+#include "device_info.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "api/call_frame.h"
+#include "api/json_text.h"
+#include "meter/data_scales.h"
+#include "modbus/modbus_tcp_client.h"
+
+namespace tandrel {
+namespace {
+
+uint32_t word_pair(const std::vector<uint16_t>& w, size_t low) {
+    return static_cast<uint32_t>(w[low]) | (static_cast<uint32_t>(w[low + 1]) << 16);
+}
+
+// Printable in the classic "C" sense, whatever locale the host has set.
+bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
+
+// The ratio is optional: a meter without the register is taken as direct.
+double read_pt_ratio(ModbusTcpClient& client, MeterModel model) {
+    try {
+        return read_words(client, pt_ratio_register(model), 1)[0] * 0.1;
+    } catch (const std::runtime_error&) {
+        return 1.0;
+    }
+}
+
+std::string one_decimal(double value) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
+    return std::string(buf, r.ptr);
+}
+
+std::string device_document(const std::string& host, MeterModel model, const DeviceIdentity& id,
+                            const DataScales& scales, double pt_ratio) {
+    std::string doc = "{" + doc_prefix(host, model);
+    doc += ",\"model_name\":\"" + json_escape(id.model_name) + "\"";
+    doc += ",\"model_id\":" + std::to_string(id.model_id);
+    doc += ",\"serial\":" + std::to_string(id.serial);
+    doc += ",\"options\":" + std::to_string(id.options);
+    doc += ",\"firmware\":{\"version\":" + std::to_string(id.firmware_version);
+    doc += ",\"build\":" + std::to_string(id.firmware_build) + "}";
+    doc += ",\"bootloader\":{\"version\":" + std::to_string(id.bootloader_version);
+    doc += ",\"build\":" + std::to_string(id.bootloader_build) + "}";
+    doc += ",\"setup\":{\"pt_ratio\":" + one_decimal(pt_ratio);
+    doc += ",\"energy_decimals\":" + std::to_string(scales.energy_decimals);
+    doc += ",\"high_resolution\":";
+    doc += scales.current_decimals > 0 ? "true" : "false";
+    doc += "}}";
+    return doc;
+}
+
+}  // namespace
+
+std::string decode_model_name(const uint16_t* name_words) {
+    std::string name;
+    for (int i = 0; i < 16; ++i) {
+        const uint16_t word = name_words[i / 2];
+        const auto c = static_cast<unsigned char>(i % 2 == 0 ? word >> 8 : word & 0xFF);
+        if (c == 0) return name;
+        if (printable(c)) name += static_cast<char>(c);
+    }
+    // Only a name that fills all sixteen bytes is padded with blanks.
+    const size_t end = name.find_last_not_of(' ');
+    name.erase(end == std::string::npos ? 0 : end + 1);
+    return name;
+}
+
+DeviceIdentity decode_identity(const std::vector<uint16_t>& words) {
+    DeviceIdentity id;
+    id.serial = word_pair(words, 0);
+    id.model_id = word_pair(words, 2);
+    id.model_name = decode_model_name(&words[4]);
+    id.options = word_pair(words, 12);
+    id.firmware_version = words[20];
+    id.firmware_build = words[21];
+    id.bootloader_version = words[24];
+    id.bootloader_build = words[25];
+    return id;
+}
+
+int read_device_info_impl(const char* host, const char* meter, const char* options, char* out,
+                          int out_len) {
+    require_non_null(host, "host");
+    require_non_null(meter, "meter");
+    require_non_null(out, "out");
+    const Options opts = parse_options(options);
+    const MeterModel model = parse_meter(meter);
+    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    client.connect();
+    const DeviceIdentity id = decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
+    const DataScales scales = read_data_scales(client, model);
+    const double pt_ratio = read_pt_ratio(client, model);
+    return write_out(device_document(host, model, id, scales, pt_ratio), out, out_len);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,34 @@
+// The meter's identification block and the device information document.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tandrel {
+
+// The 26 words from 0xB400; 32-bit values are low-order word first.
+struct DeviceIdentity {
+    uint32_t serial = 0;
+    uint32_t model_id = 0;
+    std::string model_name;
+    uint32_t options = 0;
+    uint16_t firmware_version = 0;
+    uint16_t firmware_build = 0;
+    uint16_t bootloader_version = 0;
+    uint16_t bootloader_build = 0;
+};
+
+constexpr uint16_t IDENTITY_BLOCK = 0xB400;
+constexpr uint16_t IDENTITY_WORDS = 26;
+
+// words must hold IDENTITY_WORDS words.
+DeviceIdentity decode_identity(const std::vector<uint16_t>& words);
+
+// Sixteen characters, high byte first in each of the eight words.
+std::string decode_model_name(const uint16_t* name_words);
+
+int read_device_info_impl(const char* host, const char* meter, const char* options, char* out,
+                          int out_len);
+
+}  // namespace tandrel

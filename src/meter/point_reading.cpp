@@ -1,0 +1,148 @@
+// Point reading keeps the request count down: one span per register family,
+// from its lowest to its highest selected point, unselected points in between
+// read and dropped. Only when a span fails (it may touch registers this meter
+// lacks) are the family's points read one by one.
+#include "point_reading.h"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <stdexcept>
+
+#include "api/call_frame.h"
+#include "api/json_text.h"
+#include "api/log_sink.h"
+#include "meter/data_scales.h"
+#include "meter/point_table.h"
+#include "meter/value_format.h"
+#include "modbus/modbus_tcp_client.h"
+#include "platform/calendar.h"
+
+namespace tandrel {
+namespace {
+
+using RawValues = std::map<uint16_t, int32_t>;
+
+struct ReadContext {
+    ModbusTcpClient& client;
+    MeterModel model;
+    const std::vector<uint16_t>& selection;
+    RawValues raw_values;
+    std::string last_error;
+};
+
+bool in_family(uint16_t point_id, const FamilyBlock& family) {
+    return static_cast<uint16_t>(point_id & 0xFF80) == family.pid_base;
+}
+
+// Each point is a signed 32-bit value, low-order word first.
+int32_t point_value(uint16_t low, uint16_t high) {
+    return static_cast<int32_t>(static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16));
+}
+
+void read_span(ReadContext& ctx, const FamilyBlock& family, uint16_t lo, uint16_t hi) {
+    const uint16_t start = point_register(family, lo, ctx.model);
+    const auto count = static_cast<uint16_t>(2 * (hi - lo) + 2);
+    const std::vector<uint16_t> words = read_words(ctx.client, start, count);
+    for (const uint16_t p : ctx.selection) {
+        if (!in_family(p, family) || p < lo || p > hi) continue;
+        const size_t k = p - lo;
+        ctx.raw_values[p] = point_value(words[2 * k], words[2 * k + 1]);
+    }
+}
+
+void read_points_singly(ReadContext& ctx, const FamilyBlock& family) {
+    for (const uint16_t p : ctx.selection) {
+        if (!in_family(p, family)) continue;
+        try {
+            read_span(ctx, family, p, p);
+        } catch (const std::exception& e) {
+            ctx.last_error = e.what();
+            log_msg(LogLevel::Warning,
+                    "Point " + hex4(p) + " not readable on this meter: " + ctx.last_error);
+        }
+    }
+}
+
+void read_family(ReadContext& ctx, const FamilyBlock& family) {
+    uint16_t lo = 0xFFFF;
+    uint16_t hi = 0;
+    for (const uint16_t p : ctx.selection) {
+        if (!in_family(p, family)) continue;
+        if (p < lo) lo = p;
+        if (p > hi) hi = p;
+    }
+    if (hi == 0) return;
+    try {
+        read_span(ctx, family, lo, hi);
+    } catch (const std::exception& e) {
+        ctx.last_error = e.what();
+        log_msg(LogLevel::Debug, std::string("Block ") + family.name + " span failed (" +
+                                     ctx.last_error + "), reading points one by one");
+        read_points_singly(ctx, family);
+    }
+}
+
+void append_reading(std::string& doc, uint16_t p, const ColumnFormat& cf, int32_t raw) {
+    doc += "{\"pid\":";
+    doc += std::to_string(p);
+    doc += ",\"name\":\"";
+    append_json_escaped(doc, cf.name);
+    doc += "\",\"value\":";
+    doc += format_value(raw, cf);
+    doc += ",\"unit\":\"";
+    append_json_escaped(doc, cf.unit);
+    doc += "\"}";
+}
+
+// Readings follow the selection, duplicates included; failed points are left out.
+std::string readings_document(const ReadContext& ctx, const DataScales& scales, int& count) {
+    std::string doc = "{" + doc_prefix(ctx.client.host(), ctx.model);
+    doc += ",\"timestamp\":\"" + reading_timestamp(platform::system_clock_ns());
+    doc += "\",\"readings\":[";
+    count = 0;
+    for (const uint16_t p : ctx.selection) {
+        const auto it = ctx.raw_values.find(p);
+        if (it == ctx.raw_values.end()) continue;
+        if (count > 0) doc += ',';
+        append_reading(doc, p, resolve_column(p, count + 1, ctx.model, scales), it->second);
+        ++count;
+    }
+    doc += "]}";
+    return doc;
+}
+
+}  // namespace
+
+std::string reading_timestamp(int64_t unix_ns) {
+    int64_t seconds = unix_ns / 1000000000;
+    int64_t rest_ns = unix_ns % 1000000000;
+    if (rest_ns < 0) {
+        rest_ns += 1000000000;
+        --seconds;
+    }
+    std::tm tm{};
+    if (!platform::utc_calendar(seconds, tm)) tm = std::tm{};
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(rest_ns / 1000000));
+    return buf;
+}
+
+int read_points_impl(ModbusTcpClient& client, MeterModel model,
+                     const std::vector<uint16_t>& selection, char* out, int out_len) {
+    client.connect();
+    const DataScales scales = read_data_scales(client, model);
+    ReadContext ctx{client, model, selection, {}, {}};
+    for (const FamilyBlock& family : FAMILY_BLOCKS) read_family(ctx, family);
+    if (ctx.raw_values.empty()) {
+        throw std::runtime_error("No values could be read: " + ctx.last_error);
+    }
+    int count = 0;
+    const std::string doc = readings_document(ctx, scales, count);
+    write_out(doc, out, out_len);
+    return count;
+}
+
+}  // namespace tandrel

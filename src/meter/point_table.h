@@ -1,0 +1,76 @@
+// The measurement points both register maps know, and the register families
+// that decide which points can be read and where their registers lie.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "api/options.h"
+
+namespace tandrel {
+
+// Selects the scaling of a point (see resolve_column).
+enum class Kind : int32_t {
+    Voltage = 0,
+    Current = 1,
+    Power = 2,
+    Energy = 3,
+    PowerFactor = 4,
+    Percent = 5,
+    KFactor = 6,
+    Angle = 7,
+    Frequency2 = 8,
+    Frequency3 = 9,
+    Frequency4 = 10,
+    Unbalance = 11,
+};
+
+struct ParamDef {
+    std::string name;
+    std::string unit;
+    Kind kind = Kind::Voltage;
+    // 1-16 for the billing summary registers, whose unit the meter's setup gives.
+    int32_t summary_register = 0;
+};
+
+// Points pid_base .. pid_base + 127 occupy two registers each from the
+// model's register address, low-order word first.
+struct FamilyBlock {
+    uint16_t pid_base;
+    uint16_t reg_em133;
+    uint16_t reg_em235;
+    const char* name;
+};
+
+// Table order is the order in which point reading visits the families.
+inline constexpr std::array<FamilyBlock, 12> FAMILY_BLOCKS{{
+    {0x0C00, 0x3400, 0x3400, "1-cycle phase values"},
+    {0x0F00, 0x3580, 0x3580, "1-cycle total values"},
+    {0x1000, 0x3600, 0x3600, "1-cycle auxiliary values"},
+    {0x1080, 0x3628, 0x3640, "fundamental phasor values"},
+    {0x1100, 0x3680, 0x3680, "1-second phase values"},
+    {0x1400, 0x3800, 0x3800, "1-second total values"},
+    {0x1500, 0x3880, 0x3880, "1-second auxiliary values"},
+    {0x1600, 0x3900, 0x3900, "present demands"},
+    {0x1700, 0x3980, 0x3980, "total energies"},
+    {0x1780, 0x39A8, 0x39C0, "billing summary energy registers"},
+    {0x3700, 0x4980, 0x4980, "maximum demands"},
+    {0x4780, 0x51A8, 0x51C0, "billing summary maximum demands"},
+}};
+
+// Ascending point id; built on first use, read-only afterwards.
+const std::map<uint16_t, ParamDef>& param_table();
+
+// The family whose 128-id range holds point_id, or null (tariff points and
+// ids outside the twelve ranges).
+const FamilyBlock* find_family(uint16_t point_id);
+
+// Register address of point_id, which must lie in family's range.
+uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model);
+
+// "0x" and four upper-case hexadecimal digits: 5376 gives "0x1500".
+std::string hex4(uint16_t value);
+
+}  // namespace tandrel
