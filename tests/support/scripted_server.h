@@ -1,0 +1,71 @@
+// A loopback Modbus TCP peer for transport tests that answers exactly as the
+// test scripts it: whole frames, byte by byte, malformed, late or not at all.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/listener.h"
+
+namespace tandrel::testing {
+
+struct Frame {
+    uint16_t transaction_id = 0;
+    uint16_t protocol_id = 0;
+    uint8_t unit = 0;
+    std::vector<uint8_t> pdu;
+};
+
+class ScriptedServer;
+
+// One accepted connection, handed to the script on the server's thread.
+class Peer {
+public:
+    Peer(platform::Socket sock, ScriptedServer& owner) : sock_(std::move(sock)), owner_(owner) {}
+    // Reads and records one request frame; false when the client closed or
+    // nothing came within wait_ms.
+    bool read_frame(Frame& frame, int wait_ms = 5000);
+    void send(const std::vector<uint8_t>& bytes);
+    // Sends one byte per TCP segment.
+    void send_bytewise(const std::vector<uint8_t>& bytes);
+    void close() { sock_.close(); }
+
+private:
+    platform::Socket sock_;
+    ScriptedServer& owner_;
+};
+
+// The MBAP frame of a response: header with the given length field, then the PDU.
+std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
+                                    int length_field = -1);
+
+// A normal answer to a read of `count` registers holding 0x0100 + index.
+std::vector<uint8_t> read_answer(const Frame& request);
+
+class ScriptedServer {
+public:
+    using Script = std::function<void(Peer&)>;
+    // Runs script once per accepted connection, one connection at a time.
+    explicit ScriptedServer(Script script);
+    ~ScriptedServer();
+    uint16_t port() const { return listener_.port(); }
+    // Every request frame the scripts have read, in order.
+    std::vector<Frame> received() const;
+    void record(const Frame& frame);
+
+private:
+    void serve();
+
+    Script script_;
+    platform::Listener listener_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<Frame> received_;
+    std::thread thread_;
+};
+
+}  // namespace tandrel::testing
