@@ -62,6 +62,31 @@ Scaling kind_scaling(Kind kind, MeterModel model, const DataScales& s) {
     return {1.0, 0};
 }
 
+constexpr int POWERS_OF_TEN = 10;
+constexpr double NEGATIVE_POWERS_OF_TEN[POWERS_OF_TEN] = {1.0,  1e-1, 1e-2, 1e-3, 1e-4,
+                                                          1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
+
+// raw x 10^-decimals printed with `decimals` digits. For a 32-bit raw value the
+// double product lies within 5e-7 of a step of the last digit from the exact
+// decimal, so rounding it always gives these digits: the same text as the
+// general path, without the cost of exact double printing.
+std::string shifted_decimal(int32_t raw, int decimals) {
+    char buf[24];
+    char* p = buf + sizeof buf;
+    uint32_t magnitude = raw < 0 ? 0u - static_cast<uint32_t>(raw) : static_cast<uint32_t>(raw);
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (decimals > 0) *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (raw < 0) *--p = '-';
+    return std::string(p, buf + sizeof buf);
+}
+
 }  // namespace
 
 ColumnFormat resolve_column(uint16_t point_id, int column, MeterModel model,
@@ -85,18 +110,18 @@ ColumnFormat resolve_column(uint16_t point_id, int column, MeterModel model,
 }
 
 std::string format_value(int32_t raw, const ColumnFormat& format) {
+    if (format.decimals >= 0 && format.decimals < POWERS_OF_TEN &&
+        format.scale == NEGATIVE_POWERS_OF_TEN[format.decimals]) {
+        return shifted_decimal(raw, format.decimals);
+    }
     // Room for any int32 times a sane scale at any sane precision; a text that
     // would not fit falls back to the raw integer rather than overrun.
     char buf[64];
-    std::to_chars_result r{};
-    if (format.decimals == 0 && format.scale == 1.0) {
-        r = std::to_chars(buf, buf + sizeof buf, raw);
-    } else {
-        const double value = static_cast<double>(raw) * format.scale;
-        const int decimals = format.decimals < 0 ? 0 : format.decimals;
-        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-        if (r.ec != std::errc()) r = std::to_chars(buf, buf + sizeof buf, raw);
-    }
+    const double value = static_cast<double>(raw) * format.scale;
+    const int decimals = format.decimals < 0 ? 0 : format.decimals;
+    std::to_chars_result r =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) r = std::to_chars(buf, buf + sizeof buf, raw);
     return std::string(buf, r.ptr);
 }
 

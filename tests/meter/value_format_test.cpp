@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <string>
 
 namespace tandrel {
@@ -148,6 +149,31 @@ TEST(FormatValue, PrintsTheScaledValueWithExactlyItsDecimals) {
     for (const FormatCase& c : FORMAT_CASES) {
         EXPECT_EQ(format_value(c.raw, fixed(c.scale, c.decimals)), c.text)
             << c.raw << " x " << c.scale << " / " << c.decimals;
+    }
+}
+
+// The C library's printf in the "C" locale is an independent reference for
+// the fixed-point text, for the common scales and for odd ones alike.
+std::string printf_reference(int32_t raw, double scale, int decimals) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, static_cast<double>(raw) * scale);
+    return buf;
+}
+
+TEST(FormatValue, AgreesWithPrintfAcrossTheRawRange) {
+    const std::pair<double, int> formats[] = {{0.1, 1},   {0.01, 2},   {0.001, 3}, {0.0001, 4},
+                                              {1e-9, 9},  {1.0, 2},    {0.1, 0},   {0.001, 2},
+                                              {0.25, 1},  {0.003, 4},  {10.0, 0},  {1e-5, 3}};
+    uint32_t x = 1;
+    for (int i = 0; i < 20000; ++i) {
+        x = x * 1664525u + 1013904223u;
+        const int32_t raw = i < 4 ? std::vector<int32_t>{INT32_MIN, INT32_MAX, 0, -1}[i]
+                                  : static_cast<int32_t>(x) >> (i % 31);
+        for (const auto& [scale, decimals] : formats) {
+            ASSERT_EQ(format_value(raw, fixed(scale, decimals)),
+                      printf_reference(raw, scale, decimals))
+                << raw << " x " << scale << " / " << decimals;
+        }
     }
 }
 
