@@ -1,0 +1,260 @@
+// The block transfer state machine, driven by a scripted register port: every
+// ending condition, repeats, wrap-around, flags, the limit and the messages.
+#include "logs/log_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <stdexcept>
+
+namespace tandrel {
+namespace {
+
+using Record = std::vector<uint16_t>;
+
+struct Block {
+    int count;
+    int size;
+    std::vector<Record> records;
+};
+
+Record rec(uint16_t flags, uint16_t seq, int size = 8) {
+    Record r(static_cast<size_t>(size), 0);
+    r[0] = flags;
+    r[1] = seq;
+    r[2] = static_cast<uint16_t>(seq * 7);  // something that travels unchanged
+    return r;
+}
+
+Block block(std::vector<Record> records) {
+    const int size = static_cast<int>(records.front().size());
+    return Block{static_cast<int>(records.size()), size, std::move(records)};
+}
+
+Block seq_block(uint16_t first, int n, uint16_t last_flags = 0) {
+    std::vector<Record> records;
+    for (int i = 0; i < n; ++i) records.push_back(rec(0, static_cast<uint16_t>(first + i)));
+    records.back()[0] = last_flags;
+    return block(std::move(records));
+}
+
+const Block EMPTY{0, 8, {}};
+
+// Presents the scripted blocks in turn (an empty header once they run out)
+// and writes every register operation into a trace.
+class ScriptedPort {
+public:
+    ScriptedPort(int file, std::vector<Block> blocks) : file_(file), blocks_(std::move(blocks)) {}
+
+    void command(const std::vector<uint16_t>& words) {
+        EXPECT_EQ(words, (std::vector<uint16_t>{11, static_cast<uint16_t>(file_), 0, 0, 0, 0}));
+        trace.push_back("present");
+    }
+    void acknowledge() { trace.push_back("ack"); }
+    std::vector<uint16_t> read(uint16_t address, uint16_t count) {
+        if (address == transfer::HEADER_REGISTER) return header(count);
+        EXPECT_EQ(address, transfer::DATA_REGISTER);
+        trace.push_back("data " + std::to_string(count));
+        std::vector<uint16_t> words;
+        for (const Record& r : current_.records) words.insert(words.end(), r.begin(), r.end());
+        EXPECT_EQ(words.size(), count);
+        return words;
+    }
+
+    std::vector<std::string> trace;
+
+private:
+    std::vector<uint16_t> header(uint16_t count) {
+        EXPECT_EQ(count, 8);
+        trace.push_back("header");
+        current_ = next_ < blocks_.size() ? blocks_[next_++] : EMPTY;
+        std::vector<uint16_t> words(8, 0xAAAA);
+        words[4] = static_cast<uint16_t>(current_.count);
+        words[5] = static_cast<uint16_t>(current_.size);
+        return words;
+    }
+
+    int file_;
+    std::vector<Block> blocks_;
+    size_t next_ = 0;
+    Block current_ = EMPTY;
+};
+
+// Log messages captured for one test; the sink is process-wide.
+struct LogCapture {
+    LogCapture() { set_log_callback(&LogCapture::receive, this); }
+    ~LogCapture() { set_log_callback(nullptr, nullptr); }
+    static void receive(int level, const char* message, void* user) {
+        static_cast<LogCapture*>(user)->lines.push_back(std::to_string(level) + " " + message);
+    }
+    std::vector<std::string> lines;
+};
+
+struct Transfer {
+    int returned = 0;
+    std::vector<uint16_t> seqs;  // sequence numbers delivered, in order
+    std::vector<std::string> trace;
+};
+
+Transfer run(std::vector<Block> blocks, int limit = -1, int max_blocks = transfer::MAX_BLOCKS) {
+    ScriptedPort port(3, std::move(blocks));
+    Transfer r;
+    r.returned = transfer::read_blocks(
+        port, 3, limit, [&](const Record& words) { r.seqs.push_back(words[1]); }, max_blocks);
+    r.trace = port.trace;
+    return r;
+}
+
+using Trace = std::vector<std::string>;
+const Trace ONE_BLOCK_40 = {"present", "header", "data 40", "ack"};
+
+TEST(ReadLogFile, LimitZeroTouchesNoRegister) {
+    const Transfer r = run({seq_block(1, 5, 0x0001)}, 0);
+    EXPECT_EQ(r.returned, 0);
+    EXPECT_TRUE(r.trace.empty());
+}
+
+TEST(ReadLogFile, EndOfFileFlagEndsAfterItsRecord) {
+    const Transfer r = run({seq_block(1, 5, 0x0001), seq_block(6, 5)});
+    EXPECT_EQ(r.returned, 5);
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(r.trace, ONE_BLOCK_40);
+}
+
+TEST(ReadLogFile, LimitStopsInsideABlockAndStillAcknowledges) {
+    const Transfer r = run({seq_block(1, 5)}, 3);
+    EXPECT_EQ(r.returned, 3);
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3}));
+    EXPECT_EQ(r.trace, ONE_BLOCK_40);
+}
+
+TEST(ReadLogFile, LimitAcrossBlocks) {
+    const Transfer r = run({seq_block(1, 5), seq_block(6, 5), seq_block(11, 5)}, 7);
+    EXPECT_EQ(r.returned, 7);
+    EXPECT_EQ(r.trace.size(), 8u);  // two blocks, each acknowledged
+}
+
+TEST(ReadLogFile, BlockPresentedThreeTimesStallsWithWarning) {
+    LogCapture log;
+    const Transfer r = run({seq_block(1, 5), seq_block(1, 5), seq_block(1, 5), seq_block(6, 5)});
+    EXPECT_EQ(r.returned, 5);
+    EXPECT_EQ(r.trace, (Trace{"present", "header", "data 40", "ack", "present", "header",
+                              "data 40", "ack", "present", "header", "data 40"}));
+    EXPECT_EQ(log.lines, (Trace{"1 File 3: no forward progress, stopping after 5 records",
+                                "3 File 3: 5 records in 3 blocks"}));
+}
+
+TEST(ReadLogFile, RepeatedRecordsAreDroppedNewOnesDelivered) {
+    const Transfer r = run({seq_block(1, 5), seq_block(4, 5, 0x0001)});
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST(ReadLogFile, TwoEmptyHeadersInARowEndTheRead) {
+    const Transfer r = run({EMPTY, EMPTY, seq_block(1, 5)});
+    EXPECT_EQ(r.returned, 0);
+    EXPECT_EQ(r.trace, (Trace{"present", "header", "ack", "present", "header"}));
+}
+
+TEST(ReadLogFile, HeaderWithRecordsShorterThanEightWordsIsEmpty) {
+    const Transfer r = run({Block{5, 7, {}}, Block{3, 0, {}}});
+    EXPECT_EQ(r.returned, 0);
+    EXPECT_EQ(r.trace, (Trace{"present", "header", "ack", "present", "header"}));
+}
+
+TEST(ReadLogFile, EmptyHeadersApartDoNotEndTheRead) {
+    const Transfer r = run({EMPTY, seq_block(1, 2), EMPTY, seq_block(3, 2, 0x0001)});
+    EXPECT_EQ(r.returned, 4);
+}
+
+TEST(ReadLogFile, SequenceNumbersWrapAround) {
+    const Transfer r = run({block({rec(0, 65534), rec(0, 65535), rec(0, 0), rec(0x0001, 1)})});
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{65534, 65535, 0, 1}));
+}
+
+TEST(ReadLogFile, HalfTheSequenceSpaceAheadIsNewBeyondIsOld) {
+    const Transfer r = run({block({rec(0, 0), rec(0, 32769), rec(0, 32768), rec(0, 0), rec(0x1, 1)})});
+    // 32769 after 0 reads as older; 32768 is new; 0 after 32768 is new again.
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{0, 32768, 0, 1}));
+}
+
+TEST(ReadLogFile, SkipFlagDropsOnlyThatRecord) {
+    const Transfer r = run({block({rec(0, 1), rec(0x0400, 2), rec(0, 3), rec(0x0001, 4)})});
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 3, 4}));
+}
+
+TEST(ReadLogFile, SkippedRecordDoesNotAdvanceTheSequence) {
+    // 9 skipped by flag, so 5 after 4 is still new.
+    const Transfer r = run({block({rec(0, 4), rec(0x0400, 9), rec(0x0001, 5)})});
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{4, 5}));
+}
+
+TEST(ReadLogFile, EndingFlagsStopAfterTheBlockIsAcknowledged) {
+    for (const uint16_t flag : {0x0100, 0x0200, 0x0800, 0x2000, 0x4000, 0x8000}) {
+        const Transfer r = run({block({rec(0, 1), rec(flag, 2), rec(0, 3)}), seq_block(4, 2)});
+        EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1})) << flag;
+        EXPECT_EQ(r.trace, (Trace{"present", "header", "data 24", "ack"})) << flag;
+    }
+}
+
+TEST(ReadLogFile, EndOfBlockFlagSkipsTheRestButGoesOn) {
+    const Transfer r = run({block({rec(0, 1), rec(0x1000, 2), rec(0, 3)}), seq_block(3, 2, 0x0001)});
+    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 3, 4}));
+}
+
+TEST(ReadLogFile, EndOfBlockFirstCountsAsStall) {
+    const Transfer r = run({seq_block(1, 2), block({rec(0x1000, 3)}), block({rec(0x1000, 3)})});
+    EXPECT_EQ(r.returned, 2);
+    EXPECT_EQ(r.trace.size(), 4u + 4u + 3u);  // the second stall is not acknowledged
+}
+
+TEST(ReadLogFile, BlockBoundStopsTheRead) {
+    LogCapture log;
+    const Transfer r = run({seq_block(1, 2), seq_block(3, 2), seq_block(5, 2), seq_block(7, 2)}, -1, 3);
+    EXPECT_EQ(r.returned, 6);
+    EXPECT_EQ(r.trace.size(), 12u);
+    EXPECT_EQ(log.lines.back(), "3 File 3: 6 records in 4 blocks");
+}
+
+TEST(ReadLogFile, OversizeBlockFailsWithoutAcknowledging) {
+    ScriptedPort port(3, {seq_block(1, 2), Block{6554, 10, {}}});
+    int delivered = 0;
+    try {
+        transfer::read_blocks(port, 3, -1, [&](const Record&) { ++delivered; });
+        FAIL() << "an oversize block ended the read quietly";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "File 3: block of 6554 records of 10 words is too large");
+    }
+    EXPECT_EQ(delivered, 2);
+    EXPECT_EQ(port.trace, (Trace{"present", "header", "data 16", "ack", "present", "header"}));
+}
+
+TEST(ReadLogFile, LargestBlockThatFitsIsRead) {
+    std::vector<Record> records;
+    for (int i = 0; i < 65535 / 15; ++i) records.push_back(rec(0, static_cast<uint16_t>(i), 15));
+    records.back()[0] = 0x0001;
+    const Transfer r = run({block(std::move(records))});
+    EXPECT_EQ(r.returned, 65535 / 15);
+    EXPECT_EQ(r.trace[2], "data 65535");
+}
+
+TEST(ReadLogFile, CallbackFailureLeavesTheBlockUnacknowledged) {
+    ScriptedPort port(3, {seq_block(1, 5)});
+    int calls = 0;
+    EXPECT_THROW(transfer::read_blocks(port, 3, -1,
+                                       [&](const Record&) {
+                                           if (++calls == 2) throw std::runtime_error("stop");
+                                       }),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(port.trace, (Trace{"present", "header", "data 40"}));
+}
+
+TEST(ReadLogFile, RecordsArriveWhole) {
+    ScriptedPort port(3, {block({rec(0, 1, 12), rec(0x0001, 2, 12)})});
+    std::vector<Record> got;
+    transfer::read_blocks(port, 3, -1, [&](const Record& words) { got.push_back(words); });
+    EXPECT_EQ(got, (std::vector<Record>{rec(0, 1, 12), rec(0x0001, 2, 12)}));
+}
+
+}  // namespace
+}  // namespace tandrel
