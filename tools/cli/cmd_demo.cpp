@@ -1,0 +1,101 @@
+// tandrel demo: starts the simulated meter in-process on loopback and runs
+// every capability against it, printing what a user would see.
+#include <stdlib.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "library_call.h"
+#include "log_runs.h"
+#include "sim/simulator.h"
+#include "tandrel.h"
+
+namespace tandrel_cli {
+namespace {
+
+struct DemoOptions {
+    std::string meter = "em235";
+    std::string out_dir;
+};
+
+void announce(const std::string& command_line) {
+    std::printf("\n$ tandrel %s\n", command_line.c_str());
+    std::fflush(stdout);
+}
+
+// The first data log that holds records, or 0 when the meter has none.
+int first_datalog(const Target& target) {
+    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
+        return tandrel_list_logs(target.host.c_str(), target.meter.c_str(),
+                                 target.options.c_str(), out, out_len, err, err_len);
+    });
+    if (result.status < 0) return 0;
+    JsonValue doc = parse_json(result.text);
+    for (const auto& log : doc["logs"].items)
+        if (log["type"].str() == "datalog" && log["records"].str() != "0")
+            return std::atoi(log["file_id"].str().c_str());
+    return 0;
+}
+
+std::string make_out_dir(const std::string& requested) {
+    if (!requested.empty()) return requested;
+    char pattern[] = "/tmp/tandrel-demo-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a directory in /tmp");
+    return pattern;
+}
+
+int run_steps(const Target& target, const std::string& endpoint, const std::string& dir) {
+    std::string flags = " --meter " + target.meter;
+    announce("info " + endpoint + flags);
+    if (int code = run_info(target, false)) return code;
+    announce("live " + endpoint + flags);
+    if (int code = run_live_once(target, false)) return code;
+    announce("logs " + endpoint + flags);
+    if (int code = run_logs(target, false)) return code;
+    if (int file = first_datalog(target)) {
+        std::string csv = dir + "/datalog" + std::to_string(file) + ".csv";
+        announce("datalog " + endpoint + " " + std::to_string(file) + flags + " --csv " + csv);
+        if (int code = export_log(target, LogKind::Datalog, file, csv, false)) return code;
+    }
+    std::string csv = dir + "/events.csv";
+    announce("events " + endpoint + flags + " --csv " + csv);
+    return export_log(target, LogKind::Eventlog, 0, csv, false);
+}
+
+int run_demo(const DemoOptions& options) {
+    install_interrupt_handler();
+    auto model = options.meter == "em133" ? tandrel_sim::Model::EM133 : tandrel_sim::Model::EM235;
+    tandrel_sim::Simulator simulator(model);
+    simulator.start("127.0.0.1", 0);
+    std::string endpoint = "127.0.0.1:" + std::to_string(simulator.port());
+    std::printf("tandrel %s: simulated %s meter listening on %s\n", tandrel_version(),
+                options.meter.c_str(), endpoint.c_str());
+    Target target{"127.0.0.1", options.meter, options_text(simulator.port(), -1, 5000)};
+    std::string dir = make_out_dir(options.out_dir);
+    int code = run_steps(target, endpoint, dir);
+    if (code == EXIT_OK)
+        std::printf("\nDone. CSV files are in %s; point 'tandrel' at a real meter next, "
+                    "e.g. tandrel info 192.0.2.10\n", dir.c_str());
+    return code;
+}
+
+}  // namespace
+
+CommandRun declare_demo(CLI::App& parent) {
+    auto options = std::make_shared<DemoOptions>();
+    CLI::App* app = parent.add_subcommand(
+        "demo", "Run every command against a simulated meter started on loopback");
+    app->add_option("-m,--meter", options->meter, "Simulated model: em133 or em235")
+        ->capture_default_str()
+        ->transform(CLI::IsMember({"em133", "em235"}, CLI::ignore_case));
+    app->add_option("--out", options->out_dir, "Directory for the CSV files (default: a new one in /tmp)")
+        ->type_name("DIR");
+    app->footer("Example: tandrel demo --meter em133");
+    return [options] { return run_demo(*options); };
+}
+
+}  // namespace tandrel_cli

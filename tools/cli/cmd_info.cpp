@@ -1,0 +1,37 @@
+// tandrel info HOST: the meter's identity and setup.
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "commands.h"
+#include "print_document.h"
+#include "tandrel.h"
+#include "views.h"
+
+namespace tandrel_cli {
+namespace {
+
+struct InfoOptions {
+    ConnectionArgs connection;
+    bool json = false;
+};
+
+}  // namespace
+
+int run_info(const Target& target, bool json) {
+    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
+        return tandrel_read_device_info(target.host.c_str(), target.meter.c_str(),
+                                        target.options.c_str(), out, out_len, err, err_len);
+    });
+    return print_document(result, json, device_info_text);
+}
+
+CommandRun declare_info(CLI::App& parent) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* app = parent.add_subcommand("info", "Show the meter's identity and setup");
+    add_connection_options(*app, options->connection);
+    add_json_flag(*app, options->json);
+    app->footer("Example: tandrel info 192.0.2.10 --meter em133");
+    return [options] { return run_info(resolve_target(options->connection), options->json); };
+}
+
+}  // namespace tandrel_cli

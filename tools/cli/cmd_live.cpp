@@ -1,0 +1,73 @@
+// tandrel live HOST: the model's live set, once or every N seconds.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "print_document.h"
+#include "tandrel.h"
+#include "views.h"
+
+namespace tandrel_cli {
+namespace {
+
+struct LiveOptions {
+    ConnectionArgs connection;
+    double watch_s = 0;
+    bool json = false;
+};
+
+// Sleeps in short steps so that Ctrl-C ends the wait at once.
+void wait_or_interrupt(double seconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!interrupt_requested() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+int watch(const Target& target, const LiveOptions& options) {
+    install_interrupt_handler();
+    bool clear = !options.json && isatty(STDOUT_FILENO) != 0;
+    while (!interrupt_requested()) {
+        if (clear) std::fputs("\x1b[H\x1b[2J", stdout);
+        int code = run_live_once(target, options.json);
+        if (code != EXIT_OK) return code;
+        if (!options.json && !clear) std::fputs("\n", stdout);
+        std::fflush(stdout);
+        wait_or_interrupt(options.watch_s);
+    }
+    return EXIT_CANCELLED;
+}
+
+}  // namespace
+
+int run_live_once(const Target& target, bool json) {
+    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
+        return tandrel_read_live_ex(target.host.c_str(), target.meter.c_str(),
+                                    target.options.c_str(), out, out_len, err, err_len);
+    });
+    return print_document(result, json, readings_text);
+}
+
+CommandRun declare_live(CLI::App& parent) {
+    auto options = std::make_shared<LiveOptions>();
+    CLI::App* app = parent.add_subcommand(
+        "live", "Read the live values: voltages, currents, powers, frequency, energies");
+    add_connection_options(*app, options->connection);
+    app->add_option("-w,--watch", options->watch_s, "Repeat every SECONDS until Ctrl-C")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.1, 86400.0));
+    add_json_flag(*app, options->json);
+    app->footer("Example: tandrel live 192.0.2.10 --watch 2");
+    return [options] {
+        Target target = resolve_target(options->connection);
+        return options->watch_s > 0 ? watch(target, *options) : run_live_once(target, options->json);
+    };
+}
+
+}  // namespace tandrel_cli

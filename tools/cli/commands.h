@@ -1,0 +1,43 @@
+// The subcommands. Each cmd_<name>.cpp declares its options and help on the
+// subcommand it is given and returns the function that runs it; the list in
+// commands.cpp is the only place that names them all.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "target.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tandrel_cli {
+
+// Runs a parsed subcommand and returns its exit code.
+using CommandRun = std::function<int()>;
+using CommandDeclare = CommandRun (*)(CLI::App& parent);
+
+const std::vector<CommandDeclare>& command_list();
+
+CommandRun declare_info(CLI::App& parent);
+CommandRun declare_points(CLI::App& parent);
+CommandRun declare_read(CLI::App& parent);
+CommandRun declare_live(CLI::App& parent);
+CommandRun declare_logs(CLI::App& parent);
+CommandRun declare_datalog(CLI::App& parent);
+CommandRun declare_events(CLI::App& parent);
+CommandRun declare_export_em133(CLI::App& parent);
+CommandRun declare_diagnostics(CLI::App& parent);
+CommandRun declare_demo(CLI::App& parent);
+
+// Work shared with `demo`, which runs the same steps against its simulator.
+int run_info(const Target& target, bool json);
+int run_live_once(const Target& target, bool json);
+int run_logs(const Target& target, bool json);
+
+// Adds --json to a subcommand.
+void add_json_flag(CLI::App& app, bool& json);
+
+}  // namespace tandrel_cli

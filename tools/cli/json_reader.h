@@ -1,0 +1,28 @@
+// A small JSON reader for the library's own documents and stream lines. It
+// keeps numbers as the text the library wrote, because the meter's values
+// carry fixed decimals (230.50 must not come out as 230.5).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tandrel_cli {
+
+struct JsonValue {
+    enum class Kind { Null, Bool, Number, String, Array, Object };
+    Kind kind = Kind::Null;
+    std::string text;  // string contents (unescaped), number text, "true"/"false"
+    std::vector<JsonValue> items;
+    std::vector<std::pair<std::string, JsonValue>> members;
+
+    // The member named `key`, or a shared null value when there is none.
+    const JsonValue& operator[](const std::string& key) const;
+    // Text of a string, number or truth value; "" for the others.
+    const std::string& str() const { return text; }
+};
+
+// Throws std::runtime_error("Malformed JSON from the library at byte N").
+JsonValue parse_json(const std::string& text);
+
+}  // namespace tandrel_cli

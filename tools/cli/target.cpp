@@ -1,0 +1,93 @@
+// Command-line connection settings to the library's texts.
+#include "target.h"
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdlib>
+
+#include "usage_error.h"
+
+namespace tandrel_cli {
+namespace {
+
+int parse_port(const std::string& text, const std::string& whole) {
+    char* end = nullptr;
+    long port = std::strtol(text.c_str(), &end, 10);
+    bool digits_only = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits_only || *end != '\0' || port < 1 || port > 65535)
+        throw UsageError("bad port in '" + whole + "' (expected 1-65535)");
+    return static_cast<int>(port);
+}
+
+Endpoint split_bracketed(const std::string& text) {
+    size_t close = text.find(']');
+    if (close == std::string::npos) throw UsageError("missing ']' in '" + text + "'");
+    Endpoint endpoint{text.substr(1, close - 1), 0};
+    std::string rest = text.substr(close + 1);
+    if (!rest.empty()) {
+        if (rest[0] != ':') throw UsageError("unexpected text after ']' in '" + text + "'");
+        endpoint.port = parse_port(rest.substr(1), text);
+    }
+    return endpoint;
+}
+
+}  // namespace
+
+Endpoint split_host_port(const std::string& text) {
+    Endpoint endpoint;
+    if (!text.empty() && text[0] == '[') {
+        endpoint = split_bracketed(text);
+    } else {
+        size_t colon = text.find(':');
+        bool one_colon = colon != std::string::npos && text.find(':', colon + 1) == std::string::npos;
+        endpoint.host = one_colon ? text.substr(0, colon) : text;
+        if (one_colon) endpoint.port = parse_port(text.substr(colon + 1), text);
+    }
+    if (endpoint.host.empty()) throw UsageError("no host in '" + text + "'");
+    return endpoint;
+}
+
+std::string options_text(int port, int unit, int timeout_ms) {
+    std::string text;
+    auto add = [&text](const char* key, int value) {
+        text += text.empty() ? "{" : ",";
+        text += std::string("\"") + key + "\":" + std::to_string(value);
+    };
+    if (port > 0) add("port", port);
+    if (unit >= 0) add("unit_id", unit);
+    if (timeout_ms > 0) add("timeout_ms", timeout_ms);
+    return text.empty() ? "{}" : text + "}";
+}
+
+Target resolve_target(const ConnectionArgs& args) {
+    Endpoint endpoint = split_host_port(args.host);
+    if (endpoint.port > 0 && args.port > 0 && endpoint.port != args.port)
+        throw UsageError("port " + std::to_string(endpoint.port) + " in '" + args.host +
+                         "' contradicts --port " + std::to_string(args.port));
+    int port = endpoint.port > 0 ? endpoint.port : args.port;
+    int timeout_ms = 0;
+    if (args.timeout_s != 0) {
+        double ms = std::round(args.timeout_s * 1000.0);
+        if (!(ms >= 100 && ms <= 3600000)) throw UsageError("--timeout must be 0.1-3600 seconds");
+        timeout_ms = static_cast<int>(ms);
+    }
+    return Target{endpoint.host, args.meter, options_text(port, args.unit, timeout_ms)};
+}
+
+void add_host_and_meter(CLI::App& app, ConnectionArgs& args) {
+    app.add_option("HOST", args.host, "Meter address: HOST or HOST:PORT")->required();
+    app.add_option("-m,--meter", args.meter, "Meter model: em133, em235 or pm335")
+        ->capture_default_str()
+        ->transform(CLI::IsMember({"em133", "em235", "pm335"}, CLI::ignore_case));
+}
+
+void add_connection_options(CLI::App& app, ConnectionArgs& args) {
+    add_host_and_meter(app, args);
+    app.add_option("-p,--port", args.port, "TCP port (default 502)")->check(CLI::Range(1, 65535));
+    app.add_option("-u,--unit", args.unit, "Modbus unit id (default 1)")->check(CLI::Range(0, 255));
+    app.add_option("-t,--timeout", args.timeout_s, "Time-out in seconds (default 30)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.1, 3600.0));
+}
+
+}  // namespace tandrel_cli
