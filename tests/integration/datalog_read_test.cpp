@@ -1,0 +1,289 @@
+// tandrel_read_datalog against the simulated meter: every object of
+// realistic logs, the request sequence, every ending and cancellation.
+#include "datalog_fixture.h"
+
+namespace datalog_test {
+namespace {
+
+using tandrel_sim::LogScenario;
+
+struct Collected {
+    std::vector<std::string> lines;
+    size_t stop_at = 0;  // 0: never stop; else answer non-zero to that object
+};
+
+int TANDREL_CALL collect(const char* text, void* user) {
+    auto* c = static_cast<Collected*>(user);
+    c->lines.emplace_back(text);
+    return c->stop_at != 0 && c->lines.size() == c->stop_at ? 1 : 0;
+}
+
+struct LogLines {
+    LogLines() { tandrel_set_log_callback(&LogLines::receive, this); }
+    ~LogLines() { tandrel_set_log_callback(nullptr, nullptr); }
+    static void TANDREL_CALL receive(int level, const char* message, void* user) {
+        static_cast<LogLines*>(user)->lines.push_back(std::to_string(level) + " " + message);
+    }
+    bool has(const std::string& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    std::vector<std::string> lines;
+};
+
+class DatalogRead : public DatalogSim {
+protected:
+    int read(int file, Collected& out) {
+        return tandrel_read_datalog("127.0.0.1", "em235", file, options.c_str(), collect, &out,
+                                    err, sizeof err);
+    }
+
+    std::string header(int file, int total, const std::vector<tandrel::ColumnFormat>& f) {
+        std::string text = "{\"type\":\"header\",\"meter\":\"em235\",\"host\":\"127.0.0.1\","
+                           "\"file_id\":" + std::to_string(file) +
+                           ",\"total\":" + std::to_string(total) + ",\"columns\":[";
+        for (size_t i = 0; i < f.size(); ++i) {
+            text += (i ? "," : "") + std::string("{\"name\":\"") + f[i].name + "\",\"unit\":\"" +
+                    f[i].unit + "\",\"decimals\":" + std::to_string(f[i].decimals) + "}";
+        }
+        return text + "]}";
+    }
+
+    static std::string record(int no, const Record& r, const std::vector<tandrel::ColumnFormat>& f) {
+        std::string text = "{\"type\":\"record\",\"no\":" + std::to_string(no) +
+                           ",\"seq\":" + std::to_string(r[1]) + ",\"timestamp\":\"" + ref_iso(r) +
+                           "\",\"trigger\":\"" + ref_trigger(r[6]) + "\",\"values\":[";
+        const std::vector<std::string> v = values(r, f);
+        for (size_t i = 0; i < v.size(); ++i) text += (i ? "," : "") + v[i];
+        return text + "]}";
+    }
+
+    // Every object of a whole read, compared one by one.
+    void expect_whole_log(int file, int total, const std::vector<uint16_t>& ids, size_t columns) {
+        const std::vector<tandrel::ColumnFormat> f = formats(ids, columns);
+        const std::vector<Record> served = sim->log_records(file);
+        Collected out;
+        ASSERT_EQ(read(file, out), static_cast<int>(served.size())) << err;
+        EXPECT_STREQ(err, "");
+        ASSERT_EQ(out.lines.size(), served.size() + 1);
+        EXPECT_EQ(out.lines[0], header(file, total, f));
+        for (size_t i = 0; i < served.size(); ++i) {
+            ASSERT_EQ(out.lines[i + 1], record(static_cast<int>(i) + 1, served[i], f)) << i;
+        }
+    }
+};
+
+const std::vector<uint16_t> EIGHT_POINTS = {4352, 4353, 4354, 4355, 4356, 4357, 5120, 5123};
+const std::vector<uint16_t> SIXTEEN_POINTS = {4352, 4353, 4354, 4355, 4356, 4357, 4358, 4359,
+                                              4360, 5120, 5121, 5122, 5123, 3843, 5378, 0xF00D};
+
+TEST_F(DatalogRead, RealisticLogOfEightColumnsInManyBlocks) {
+    sim->set_raw_log(1, raw_records(300, 8), 10, EIGHT_POINTS);
+    expect_whole_log(1, 300, EIGHT_POINTS, 8);
+}
+
+TEST_F(DatalogRead, SixteenColumnsAndSequenceNumbersThatWrap) {
+    sim->set_raw_log(2, raw_records(420, 16, 65300), 50, SIXTEEN_POINTS);
+    expect_whole_log(2, 420, SIXTEEN_POINTS, 16);
+}
+
+TEST_F(DatalogRead, SimulatorsOwnValuesForItsPoints) {
+    tandrel_sim::DataLogSpec spec;
+    spec.point_ids = {4352, 3843, 5378, 5888};
+    spec.records = 137;
+    spec.records_per_block = 12;
+    spec.trigger = 3;
+    sim->set_datalog(16, spec);
+    expect_whole_log(16, 137, spec.point_ids, 4);
+}
+
+TEST_F(DatalogRead, LogWithoutPointIdsNamesColumnsFromTheFirstRecord) {
+    sim->set_raw_log(3, raw_records(45, 5), 20);
+    tandrel_sim::FileInfoSpec info;
+    info.layout = false;
+    info.eof_flag = false;
+    info.records_per_block = 20;
+    sim->set_file_info(3, info);
+    expect_whole_log(3, 45, {}, 5);
+}
+
+TEST_F(DatalogRead, EmptyLogDeliversOnlyTheHeaderAndRequestsNoBlock) {
+    tandrel_sim::DataLogSpec spec;
+    spec.point_ids = {4352, 4353};
+    sim->set_datalog(4, spec);
+    const auto f = formats(spec.point_ids, 2);
+    Collected out;
+    EXPECT_EQ(read(4, out), 0) << err;
+    EXPECT_EQ(out.lines, std::vector<std::string>{header(4, 0, f)});
+    EXPECT_EQ(commands(11), 0);
+}
+
+TEST_F(DatalogRead, UnknownCountReadsToTheEnd) {
+    LogLines log;
+    sim->set_raw_log(5, raw_records(77, 3), 10, {4352, 4353, 4354});
+    tandrel_sim::FileInfoSpec info;
+    info.file_info = false;
+    info.eof_flag = false;
+    sim->set_file_info(5, info);
+    expect_whole_log(5, -1, {4352, 4353, 4354}, 3);
+    EXPECT_TRUE(log.has("1 File 5: File Info unavailable, record count unknown"));
+}
+
+TEST_F(DatalogRead, RequestSequenceOfATwoBlockRead) {
+    sim->set_raw_log(6, raw_records(15, 2), 10, {4352, 4353});
+    formats({}, 0);  // the setup reads, then a clean request log
+    Collected out;
+    ASSERT_EQ(read(6, out), 15) << err;
+    using tandrel_sim::reg::FILE_COMMAND;
+    std::vector<std::string> seen;
+    for (const tandrel_sim::Request& r : sim->requests()) {
+        if (r.address < FILE_COMMAND) continue;  // setup values
+        std::string s = std::to_string(r.function) + "@" + std::to_string(r.address) + ":" +
+                        std::to_string(r.count);
+        if (r.function != 3) {
+            for (uint16_t v : r.values) s += " " + std::to_string(v);
+        }
+        seen.push_back(s);
+    }
+    const std::vector<std::string> expected = {
+        "16@64944:8 9 6 0 0 0 2 0 0", "3@64952:8", "3@64960:18",   // File Info variation 2
+        "16@63120:4 5 6 0 0",                                      // select
+        "16@64944:8 9 6 0 0 0 0 0 0", "3@64952:8", "3@64960:14",   // File Info variation 0
+        "16@63120:6 11 6 0 0 0 0", "3@63152:8", "3@63160:120", "6@63120:1 1",  // block 1
+        "16@63120:6 11 6 0 0 0 0", "3@63152:8", "3@63160:60", "6@63120:1 1",   // block 2
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(DatalogRead, ReadPositionMovesOnlyWhenItDiffers) {
+    for (const int current : {-1, 7}) {
+        sim->set_raw_log(7, raw_records(12, 1), 10, {4352});
+        tandrel_sim::FileInfoSpec info;
+        info.start_pos = 3;
+        info.current_pos = current;
+        info.eof_flag = false;
+        sim->set_file_info(7, info);
+        sim->clear_requests();
+        Collected out;
+        ASSERT_EQ(read(7, out), 12) << err;
+        EXPECT_EQ(commands(3), current == -1 ? 0 : 1) << current;
+        for (const tandrel_sim::Request& r : sim->requests()) {
+            if (r.function == 16 && !r.values.empty() && r.values[0] == 3) {
+                EXPECT_EQ(r.values, (std::vector<uint16_t>{3, 7, 0, 0, 3, 0}));
+            }
+        }
+    }
+}
+
+TEST_F(DatalogRead, RepeatedBlocksAndEmptyHeadersLoseNothing) {
+    LogLines log;
+    sim->set_raw_log(8, raw_records(60, 2), 10, {4352, 4353});
+    sim->add_log_scenario(8, LogScenario::repeat_block(2, 1));
+    sim->add_log_scenario(8, LogScenario::empty_header(4, 1));
+    expect_whole_log(8, 60, {4352, 4353}, 2);
+    EXPECT_TRUE(log.has("2 File 8: 60 records"));
+    EXPECT_TRUE(log.has("3 File 8: 60 records in 8 blocks"));
+}
+
+TEST_F(DatalogRead, BlockRepeatedTwiceEndsWithNoForwardProgress) {
+    LogLines log;
+    sim->set_raw_log(9, raw_records(40, 2), 10, {4352, 4353});
+    sim->add_log_scenario(9, LogScenario::repeat_block(1, 5));
+    Collected out;
+    EXPECT_EQ(read(9, out), 10) << err;
+    EXPECT_EQ(out.lines.size(), 11u);
+    EXPECT_EQ(commands(11), 3);
+    EXPECT_EQ(acknowledgements(), 2);
+    EXPECT_TRUE(log.has("1 File 9: no forward progress, stopping after 10 records"));
+}
+
+TEST_F(DatalogRead, TwoEmptyHeadersEndTheRead) {
+    sim->set_raw_log(10, raw_records(30, 2), 10, {4352, 4353});
+    sim->add_log_scenario(10, LogScenario::empty_header(2, 2));
+    Collected out;
+    EXPECT_EQ(read(10, out), 10) << err;
+    EXPECT_EQ(commands(11), 3);
+    EXPECT_EQ(acknowledgements(), 2);  // the first block and the first empty header
+}
+
+TEST_F(DatalogRead, RecordFlagsSkipAndEnd) {
+    const std::vector<Record> records = raw_records(30, 2);
+    sim->set_raw_log(11, records, 10, {4352, 4353});
+    sim->add_log_scenario(11, LogScenario::record_flags(4, 0x0400));
+    sim->add_log_scenario(11, LogScenario::record_flags(17, 0x0100));
+    const auto f = formats({4352, 4353}, 2);
+    Collected out;
+    EXPECT_EQ(read(11, out), 16) << err;
+    ASSERT_EQ(out.lines.size(), 17u);
+    EXPECT_EQ(out.lines[4], record(4, sim->log_records(11)[3], f));
+    EXPECT_EQ(out.lines[5], record(5, sim->log_records(11)[5], f));
+    EXPECT_EQ(out.lines[16], record(16, sim->log_records(11)[16], f));
+    EXPECT_EQ(commands(11), 2);
+    EXPECT_EQ(acknowledgements(), 2);
+}
+
+TEST_F(DatalogRead, OversizeBlockFailsAfterWhatWasDelivered) {
+    sim->set_raw_log(12, raw_records(30, 2), 10, {4352, 4353});
+    sim->add_log_scenario(12, LogScenario::oversize_header(2));
+    Collected out;
+    EXPECT_EQ(read(12, out), -1);
+    EXPECT_STREQ(err, "File 12: block of 7000 records of 10 words is too large");
+    EXPECT_EQ(out.lines.size(), 11u);
+    EXPECT_EQ(acknowledgements(), 1);
+}
+
+TEST_F(DatalogRead, StopAtTheHeaderRequestsNoBlock) {
+    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
+    Collected out;
+    out.stop_at = 1;
+    EXPECT_EQ(read(1, out), -2);
+    EXPECT_STREQ(err, "Cancelled by caller");
+    EXPECT_EQ(out.lines.size(), 1u);
+    EXPECT_EQ(commands(11), 1);  // the first block was presented, its data never acknowledged
+    EXPECT_EQ(acknowledgements(), 0);
+}
+
+TEST_F(DatalogRead, StopAtALaterRecordKeepsWhatWasDelivered) {
+    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
+    const auto f = formats({4352, 4353}, 2);
+    Collected out;
+    out.stop_at = 14;
+    EXPECT_EQ(read(1, out), -2);
+    ASSERT_EQ(out.lines.size(), 14u);
+    EXPECT_EQ(out.lines[13], record(13, sim->log_records(1)[12], f));
+    EXPECT_EQ(acknowledgements(), 1);
+}
+
+TEST_F(DatalogRead, BrokenConnectionMidReadKeepsWhatWasDelivered) {
+    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
+    Collected dry_run;
+    ASSERT_EQ(read(1, dry_run), 30) << err;
+    int second_data_read = 0, data_reads = 0;
+    for (const tandrel_sim::Request& r : sim->requests()) {
+        if (r.function == 3 && r.address == tandrel_sim::reg::BLOCK_DATA && ++data_reads == 2) {
+            second_data_read = r.number;
+        }
+    }
+    sim->add_fault(tandrel_sim::Fault::close_at_request(second_data_read));
+    sim->clear_requests();
+    Collected out;
+    EXPECT_EQ(read(1, out), -1);
+    EXPECT_STRNE(err, "");
+    EXPECT_EQ(out.lines, std::vector<std::string>(dry_run.lines.begin(), dry_run.lines.begin() + 11));
+    EXPECT_EQ(acknowledgements(), 1);
+}
+
+TEST_F(DatalogRead, NullArgumentsAreNamed) {
+    Collected out;
+    EXPECT_EQ(tandrel_read_datalog(nullptr, "em235", 1, nullptr, collect, &out, err, sizeof err), -1);
+    EXPECT_STREQ(err, "host must not be null");
+    EXPECT_EQ(tandrel_read_datalog("h", nullptr, 1, nullptr, collect, &out, err, sizeof err), -1);
+    EXPECT_STREQ(err, "meter must not be null");
+    EXPECT_EQ(tandrel_read_datalog("h", "em235", 1, nullptr, nullptr, &out, err, sizeof err), -1);
+    EXPECT_STREQ(err, "cb must not be null");
+    EXPECT_EQ(tandrel_read_datalog("h", "em999", 1, "{\"port\":0}", collect, &out, err, sizeof err), -1);
+    EXPECT_STREQ(err, "options.port must be 1-65535");
+    EXPECT_TRUE(out.lines.empty());
+}
+
+}  // namespace
+}  // namespace datalog_test
