@@ -1,0 +1,147 @@
+// The em235 diagnostics export against a simulated em235 on port 502 of a
+// loopback address of its own (each test takes another address).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "sim/simulator.h"
+#include "tandrel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tandrel_sim::Model;
+using tandrel_sim::Request;
+using tandrel_sim::SimOptions;
+using tandrel_sim::Simulator;
+
+constexpr uint16_t DIAG_ADDRESS = 0x3E80;  // register number 0x3E81
+constexpr uint8_t DIAG_UNIT = 5;
+
+std::string file_text(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Rows 0-25 after the fixed first four lines, bit b set where `set` says.
+std::string bit_rows(uint32_t value) {
+    static const char* const LABELS[26] = {
+        "Critical error", "Permanent fault (critical error)", "RAM/Data error",
+        "CPU watchdog reset", "DSP/Sampling fault", "CPU exception", "",
+        "Software watchdog reset", "Power down", "Device reset", "Configuration reset",
+        "RTC fault (critical error)", "Configuration fault (critical error)", "Low battery",
+        "Expanded memory fault", "CPU EEPROM fault", "AC board EEPROM fault",
+        "I/O board EEPROM fault", "", "", "C Library error", "RTOS Kernel error", "Task error", "",
+        "IRIG-B signal lost", "IRIG-B time unlocked"};
+    std::string rows;
+    for (int b = 0; b < 26; ++b) {
+        rows += std::to_string(b) + "," + LABELS[b] + "," + (((value >> b) & 1u) ? "1" : "0") +
+                "\n";
+    }
+    return rows;
+}
+
+class Em235Diagnostics : public ::testing::Test {
+protected:
+    void start(const char* address) {
+        host_ = address;
+        sim_ = std::make_unique<Simulator>(Model::EM235, SimOptions::deterministic());
+        sim_->start(host_, 502);
+        sim_->set_diagnostics(DIAG_ADDRESS, DIAG_UNIT, 0x0001, 0x0010);
+        dir_ = fs::temp_directory_path() / ("tandrel_diag_" + host_);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = (dir_ / "diag.csv").string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    int run(int unit, int count, const char* order, const std::string& path) {
+        return tandrel_export_em235_diagnostics(host_.c_str(), unit, DIAG_ADDRESS + 1, count, order,
+                                                path.c_str(), err_, sizeof err_);
+    }
+
+    std::string host_;
+    std::unique_ptr<Simulator> sim_;
+    fs::path dir_;
+    std::string path_;
+    char err_[512] = "untouched";
+};
+
+TEST_F(Em235Diagnostics, HiFirstTakesTheSecondWordAsTheHighHalf) {
+    start("127.0.72.1");
+    ASSERT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", path_), 26) << err_;
+    EXPECT_STREQ(err_, "");
+    EXPECT_EQ(file_text(path_),
+              "word0_hex,word1_hex,value_hex,word_order\n0x1,0x10,0x100001,HI_FIRST\n\n"
+              "bit,label,state\n" +
+                  bit_rows(0x100001));
+    const std::vector<Request> requests = sim_->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].function, 3);
+    EXPECT_EQ(requests[0].address, DIAG_ADDRESS);
+    EXPECT_EQ(requests[0].count, 2);
+    EXPECT_EQ(requests[0].unit_id, DIAG_UNIT);
+}
+
+TEST_F(Em235Diagnostics, AnyOtherOrderTakesTheFirstWordAsTheHighHalf) {
+    start("127.0.72.2");
+    // The unit id is cut to its low 8 bits: 0x105 addresses unit 5.
+    ASSERT_EQ(run(0x100 + DIAG_UNIT, 2, "hi_first", path_), 26) << err_;
+    EXPECT_EQ(file_text(path_),
+              "word0_hex,word1_hex,value_hex,word_order\n0x1,0x10,0x10010,hi_first\n\n"
+              "bit,label,state\n" +
+                  bit_rows(0x10010));
+}
+
+TEST_F(Em235Diagnostics, ACountBelowTwoFailsBeforeConnecting) {
+    start("127.0.72.3");
+    EXPECT_EQ(run(DIAG_UNIT, 1, "HI_FIRST", path_), -1);
+    EXPECT_STREQ(err_, "count must be >= 2 for 32-bit diagnostics");
+    EXPECT_EQ(sim_->connections_accepted(), 0);
+    EXPECT_FALSE(fs::exists(path_));
+}
+
+TEST_F(Em235Diagnostics, ARejectedReadWritesNoFile) {
+    start("127.0.72.4");
+    EXPECT_EQ(run(DIAG_UNIT + 1, 2, "HI_FIRST", path_), -1);
+    EXPECT_STREQ(err_, "Modbus exception 2");
+    EXPECT_FALSE(fs::exists(path_));
+}
+
+TEST_F(Em235Diagnostics, APathThatCannotBeOpenedFailsAfterTheRead) {
+    start("127.0.72.5");
+    const std::string bad = (dir_ / "missing" / "diag.csv").string();
+    EXPECT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", bad), -1);
+    EXPECT_EQ(std::string(err_), "Cannot open CSV: " + bad);
+    EXPECT_EQ(sim_->requests().size(), 1u);
+}
+
+TEST_F(Em235Diagnostics, AFailedWriteIsAFailureNotASuccess) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no device that fails every write";
+    start("127.0.72.6");
+    EXPECT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", "/dev/full"), -1);
+    EXPECT_STREQ(err_, "Cannot write CSV: /dev/full");
+}
+
+TEST(Em235DiagnosticsArguments, AreCheckedInOrder) {
+    char err[128];
+    EXPECT_EQ(tandrel_export_em235_diagnostics(nullptr, 1, 1, 1, nullptr, nullptr, err,
+                                               sizeof err),
+              -1);
+    EXPECT_STREQ(err, "host must not be null");
+    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, nullptr, nullptr, err, sizeof err),
+              -1);
+    EXPECT_STREQ(err, "word_order must not be null");
+    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, "", nullptr, err, sizeof err), -1);
+    EXPECT_STREQ(err, "csv_path must not be null");
+    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, "", "x.csv", err, sizeof err), -1);
+    EXPECT_STREQ(err, "count must be >= 2 for 32-bit diagnostics");
+}
+
+}  // namespace
