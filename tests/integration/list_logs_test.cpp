@@ -1,0 +1,151 @@
+// tandrel_list_logs against the simulated meter: which files are listed,
+// with what counts and columns, and the whole document byte for byte.
+#include "datalog_fixture.h"
+
+namespace datalog_test {
+namespace {
+
+class ListLogs : public DatalogSim {
+protected:
+    int list(std::vector<char>& out) {
+        return tandrel_list_logs("127.0.0.1", "pm335", options.c_str(), out.data(),
+                                 static_cast<int>(out.size()), err, sizeof err);
+    }
+
+    std::string columns_json(const std::vector<uint16_t>& ids) {
+        std::string text = ",\"columns\":[";
+        const std::vector<tandrel::ColumnFormat> f = formats(ids, ids.size());
+        for (size_t i = 0; i < f.size(); ++i) {
+            text += (i ? "," : "") + std::string("{\"name\":\"") + f[i].name + "\",\"unit\":\"" +
+                    f[i].unit + "\",\"decimals\":" + std::to_string(f[i].decimals) + "}";
+        }
+        return text + "]";
+    }
+
+    static constexpr const char* PREFIX = "{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"logs\":[";
+};
+
+tandrel_sim::DataLogSpec datalog(std::vector<uint16_t> ids, int records) {
+    tandrel_sim::DataLogSpec spec;
+    spec.point_ids = std::move(ids);
+    spec.records = records;
+    return spec;
+}
+
+TEST_F(ListLogs, ListsWhatAnswersWithCountsAndColumns) {
+    tandrel_sim::EventLogSpec events;
+    events.events.resize(3);
+    sim->set_eventlog(events);
+    sim->set_datalog(1, datalog({4352, 3843, 5378}, 12));
+    sim->set_datalog(2, datalog({4352, 4353}, 0));           // listed with 0 records
+    sim->set_datalog(3, datalog({}, 0));                     // neither records nor columns
+    tandrel_sim::DataLogSpec no_layout = datalog({4352}, 7);
+    no_layout.layout = false;
+    sim->set_datalog(5, no_layout);                          // listed, columns empty
+    tandrel_sim::DataLogSpec no_info = datalog({4352}, 9);
+    no_info.file_info = false;
+    sim->set_datalog(6, no_info);                            // left out
+    tandrel_sim::DataLogSpec unknown = datalog({0xF00D, 4352}, 4);
+    unknown.layout_override = {0, 2, 0xF00D, 4352};
+    unknown.layout_override.resize(18, 0x5555);
+    sim->set_datalog(16, unknown);
+    const std::string expected =
+        std::string(PREFIX) + "{\"file_id\":0,\"type\":\"eventlog\",\"records\":3}," +
+        "{\"file_id\":1,\"type\":\"datalog\",\"records\":12" + columns_json({4352, 3843, 5378}) +
+        "},{\"file_id\":2,\"type\":\"datalog\",\"records\":0" + columns_json({4352, 4353}) +
+        "},{\"file_id\":5,\"type\":\"datalog\",\"records\":7,\"columns\":[]}" +
+        ",{\"file_id\":16,\"type\":\"datalog\",\"records\":4" + columns_json({0xF00D, 4352}) +
+        "}]}";
+    std::vector<char> out(4096);
+    EXPECT_EQ(list(out), 5) << err;
+    EXPECT_STREQ(err, "");
+    EXPECT_EQ(std::string(out.data()), expected);
+    EXPECT_NE(expected.find("{\"name\":\"Param_1 (0xF00D)\",\"unit\":\"\",\"decimals\":0}"),
+              std::string::npos);
+}
+
+TEST_F(ListLogs, EmptyEventLogIsListedAlone) {
+    sim->set_eventlog(tandrel_sim::EventLogSpec{});
+    std::vector<char> out(512);
+    EXPECT_EQ(list(out), 1) << err;
+    EXPECT_EQ(std::string(out.data()),
+              std::string(PREFIX) + "{\"file_id\":0,\"type\":\"eventlog\",\"records\":0}]}");
+}
+
+TEST_F(ListLogs, DataLogsWithoutEventLog) {
+    sim->set_datalog(9, datalog({}, 2));
+    std::vector<char> out(512);
+    EXPECT_EQ(list(out), 1) << err;
+    EXPECT_EQ(std::string(out.data()),
+              std::string(PREFIX) + "{\"file_id\":9,\"type\":\"datalog\",\"records\":2" +
+                  columns_json({}) + "}]}");
+}
+
+TEST_F(ListLogs, ColumnCountInWordZero) {
+    tandrel_sim::DataLogSpec spec = datalog({4352, 4353, 4354}, 1);
+    spec.layout_override = {3, 0, 4352, 4353};
+    spec.layout_override.resize(18, 0);
+    sim->set_datalog(4, spec);
+    std::vector<char> out(1024);
+    ASSERT_EQ(list(out), 1) << err;
+    EXPECT_EQ(std::string(out.data()),
+              std::string(PREFIX) + "{\"file_id\":4,\"type\":\"datalog\",\"records\":1" +
+                  columns_json({0, 4352, 4353}) + "}]}");
+}
+
+TEST_F(ListLogs, NoFileAnswersGivesAnEmptyArray) {
+    std::vector<char> out(512);
+    EXPECT_EQ(list(out), 0) << err;
+    EXPECT_EQ(std::string(out.data()), std::string(PREFIX) + "]}");
+}
+
+TEST_F(ListLogs, BrokenConnectionGivesAShorterList) {
+    sim->set_eventlog(tandrel_sim::EventLogSpec{});
+    sim->set_datalog(1, datalog({4352}, 3));
+    sim->set_datalog(2, datalog({4352}, 3));
+    options = "{\"port\":" + std::to_string(sim->port()) + ",\"timeout_ms\":300}";
+    std::vector<char> full(1024);
+    ASSERT_EQ(list(full), 3) << err;
+    // Close the connection at the File Info request for file 2.
+    int file2_request = 0;
+    for (const tandrel_sim::Request& r : sim->requests()) {
+        if (r.function == 16 && r.address == tandrel_sim::reg::FILE_INFO_REQUEST &&
+            r.values.size() > 1 && r.values[1] == 2 && file2_request == 0) {
+            file2_request = r.number;
+        }
+    }
+    sim->add_fault(tandrel_sim::Fault::close_at_request(file2_request));
+    std::vector<char> out(1024);
+    EXPECT_EQ(list(out), 2) << err;
+    const std::string text = out.data();
+    EXPECT_EQ(text.substr(text.size() - 4), "]}]}");  // file 1's columns, then the end
+    EXPECT_EQ(text.find("\"file_id\":2"), std::string::npos);
+}
+
+TEST_F(ListLogs, TooSmallBufferNamesTheSizeNeeded) {
+    sim->set_eventlog(tandrel_sim::EventLogSpec{});
+    const std::string doc =
+        std::string(PREFIX) + "{\"file_id\":0,\"type\":\"eventlog\",\"records\":0}]}";
+    std::vector<char> out(doc.size(), 'x');
+    EXPECT_EQ(list(out), -1);
+    EXPECT_EQ(std::string(err), "Output buffer too small: need " + std::to_string(doc.size() + 1) +
+                                    " bytes");
+    EXPECT_EQ(out[0], 'x');
+}
+
+TEST_F(ListLogs, NullArgumentsAreNamed) {
+    char out[16];
+    EXPECT_EQ(tandrel_list_logs(nullptr, "em235", nullptr, out, 16, err, sizeof err), -1);
+    EXPECT_STREQ(err, "host must not be null");
+    EXPECT_EQ(tandrel_list_logs("h", nullptr, nullptr, out, 16, err, sizeof err), -1);
+    EXPECT_STREQ(err, "meter must not be null");
+    EXPECT_EQ(tandrel_list_logs("h", "em235", nullptr, nullptr, 16, err, sizeof err), -1);
+    EXPECT_STREQ(err, "out must not be null");
+    EXPECT_EQ(tandrel_list_logs("h", "em1", "{\"timeout_ms\":5}", out, 16, err, sizeof err), -1);
+    EXPECT_STREQ(err, "options.timeout_ms must be 100-3600000");
+    EXPECT_EQ(tandrel_list_logs("h", "em1", nullptr, out, 16, err, sizeof err), -1);
+    EXPECT_STREQ(err, "Unknown meter model 'em1' (expected em133 or em235)");
+}
+
+}  // namespace
+}  // namespace datalog_test
