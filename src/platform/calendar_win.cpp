@@ -13,7 +13,10 @@ namespace tandrel::platform {
 
 namespace {
 
-std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+    const bool inexact_negative = (a % b != 0) && ((a < 0) != (b < 0));
+    return a / b - (inexact_negative ? 1 : 0);
+}
 
 // Proleptic Gregorian date of a day count since 1970-01-01 (Hinnant's civil_from_days).
 void civil_from_days(std::int64_t days, std::tm& out) {
