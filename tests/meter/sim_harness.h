@@ -1,0 +1,137 @@
+// Shared by the meter integration tests: the simulator on a loopback port,
+// the calls' options text, the log messages a call produced and the register
+// reads that went over the wire.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/simulator.h"
+#include "tandrel.h"
+
+namespace meter_test {
+
+inline std::string options_for(const tandrel_sim::Simulator& sim) {
+    return "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":2000}";
+}
+
+struct Logged {
+    int level;
+    std::string text;
+    bool operator==(const Logged& o) const { return level == o.level && text == o.text; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Logged& m) {
+    return os << m.level << ":" << m.text;
+}
+
+// Installs a collecting log callback for its lifetime.
+class LogCapture {
+public:
+    LogCapture() { tandrel_set_log_callback(&LogCapture::collect, this); }
+    ~LogCapture() { tandrel_set_log_callback(nullptr, nullptr); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // Messages of the given levels in order, less the "Connected to" lines.
+    std::vector<Logged> at_levels(std::initializer_list<int> levels) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<Logged> picked;
+        for (const Logged& m : messages_) {
+            for (const int l : levels) {
+                if (m.level == l && m.text.rfind("Connected to ", 0) != 0) picked.push_back(m);
+            }
+        }
+        return picked;
+    }
+
+private:
+    static void TANDREL_CALL collect(int level, const char* message, void* user) {
+        auto* self = static_cast<LogCapture*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->messages_.push_back({level, message});
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<Logged> messages_;
+};
+
+// One register read as the meter saw it.
+struct Read {
+    std::uint16_t address;
+    std::uint16_t count;
+    bool operator==(const Read& o) const { return address == o.address && count == o.count; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Read& r) {
+    return os << "read(0x" << std::hex << std::uppercase << r.address << std::dec << ", "
+              << r.count << ")";
+}
+
+// Every request must be a read; anything else is recorded as address 0xFFFF.
+inline std::vector<Read> reads(const tandrel_sim::Simulator& sim) {
+    std::vector<Read> out;
+    for (const tandrel_sim::Request& r : sim.requests()) {
+        out.push_back(r.function == 3 ? Read{r.address, r.count} : Read{0xFFFF, 0});
+    }
+    return out;
+}
+
+// The setup reads of the data scales when the meter answers every one.
+inline std::vector<Read> setup_reads(tandrel_sim::Model model) {
+    const bool em133 = model == tandrel_sim::Model::EM133;
+    std::vector<Read> out;
+    if (em133) {
+        out = {{0x0901, 1}, {0x0956, 1}, {0x0959, 1}};
+    } else {
+        out = {{0xB481, 1}, {0xB4B2, 1}};
+    }
+    const int summaries = em133 ? 12 : 16;
+    for (int i = 0; i < summaries; ++i) out.push_back({static_cast<std::uint16_t>(0xDD60 + 4 * i), 4});
+    return out;
+}
+
+inline std::vector<Read> concat(std::vector<Read> a, const std::vector<Read>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Status, output text and error text of one exported call.
+struct CallResult {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs call(out, out_len, err, err_len) with generous buffers.
+template <typename Call>
+CallResult call_with_buffers(Call&& call, int out_len = 64 * 1024) {
+    std::vector<char> out(static_cast<size_t>(out_len) + 1, '\x7F');
+    out.back() = '\0';
+    char err[512];
+    CallResult r;
+    r.status = call(out.data(), out_len, err, static_cast<int>(sizeof err));
+    r.out = out[0] == '\x7F' ? std::string() : std::string(out.data());
+    r.err = err;
+    return r;
+}
+
+// The text of raw / 10^decimals, worked out digit by digit.
+inline std::string decimal_text(std::int64_t raw, int decimals) {
+    const bool negative = raw < 0;
+    std::string digits = std::to_string(negative ? -raw : raw);
+    if (decimals > 0) {
+        if (digits.size() <= static_cast<size_t>(decimals)) {
+            digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+        }
+        digits.insert(digits.size() - static_cast<size_t>(decimals), ".");
+    }
+    return negative ? "-" + digits : digits;
+}
+
+}  // namespace meter_test
