@@ -32,7 +32,7 @@ constexpr uint16_t COMMAND_REGISTER = 0xF690;
 constexpr uint16_t HEADER_REGISTER = 0xF6B0;
 constexpr uint16_t DATA_REGISTER = 0xF6B8;
 constexpr int MAX_BLOCKS = 70000;
-constexpr long MAX_BLOCK_WORDS = 65535;
+constexpr int64_t MAX_BLOCK_WORDS = 65535;
 
 // Progress of one read across blocks.
 struct State {
@@ -79,7 +79,7 @@ int transfer::read_blocks(Port& port, int file, int limit, const RecordCallback&
         } else {
             // The data read cannot exceed 65535 words; a cut-short read would
             // pass for a complete log, so the call fails instead.
-            if (static_cast<long>(count) * size > MAX_BLOCK_WORDS) {
+            if (static_cast<int64_t>(count) * size > MAX_BLOCK_WORDS) {
                 throw_block_too_large(file, count, size);
             }
             const std::vector<uint16_t> words =
