@@ -22,8 +22,8 @@ TANDREL_API int TANDREL_CALL tandrel_list_points(const char* meter, char* out, i
 }
 
 TANDREL_API int TANDREL_CALL tandrel_read_points(const char* host, const char* meter,
-                                                 const char* options, const char* points,
-                                                 char* out, int out_len, char* err, int err_len) {
+                                                 const char* options, const char* points, char* out,
+                                                 int out_len, char* err, int err_len) {
     return run_safe(err, err_len, [&] {
         return tandrel::read_points_impl(host, meter, options, points, out, out_len);
     });
@@ -32,9 +32,8 @@ TANDREL_API int TANDREL_CALL tandrel_read_points(const char* host, const char* m
 TANDREL_API int TANDREL_CALL tandrel_read_live_ex(const char* host, const char* meter,
                                                   const char* options, char* out, int out_len,
                                                   char* err, int err_len) {
-    return run_safe(err, err_len, [&] {
-        return tandrel::read_live_ex_impl(host, meter, options, out, out_len);
-    });
+    return run_safe(err, err_len,
+                    [&] { return tandrel::read_live_ex_impl(host, meter, options, out, out_len); });
 }
 
 TANDREL_API int TANDREL_CALL tandrel_read_live(const char* host, const char* meter, char* out,

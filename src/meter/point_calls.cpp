@@ -20,8 +20,8 @@ int list_points_impl(const char* meter, char* out, int out_len) {
     return list_points_impl(parse_meter(meter), out, out_len);
 }
 
-int read_points_impl(const char* host, const char* meter, const char* options,
-                     const char* points, char* out, int out_len) {
+int read_points_impl(const char* host, const char* meter, const char* options, const char* points,
+                     char* out, int out_len) {
     require_non_null(host, "host");
     require_non_null(meter, "meter");
     require_non_null(out, "out");

@@ -8,7 +8,6 @@
 
 #include "api/options.h"
 
-
 namespace tandrel {
 
 struct PointItem {

@@ -98,17 +98,26 @@ void add_present_demands(Table& t) {
         add(t, 5632 + i, std::string(VL[i]) + " demand", "V", Kind::Voltage);
         add(t, 5635 + i, std::string(IL[i]) + " demand", "A", Kind::Current);
     }
-    const std::pair<int, const char*> powers[] = {
-        {5638, "kW import block demand"},     {5639, "kvar import block demand"},
-        {5640, "kVA block demand"},           {5641, "kW import SW demand"},
-        {5642, "kvar import SW demand"},      {5643, "kVA SW demand"},
-        {5647, "kW import acc demand"},       {5648, "kvar import acc demand"},
-        {5649, "kVA acc demand"},             {5650, "kW import predicted demand"},
-        {5651, "kvar import predicted demand"}, {5652, "kVA predicted demand"},
-        {5654, "kW export block demand"},     {5655, "kvar export block demand"},
-        {5656, "kW export SW demand"},        {5657, "kvar export SW demand"},
-        {5658, "kW export acc demand"},       {5659, "kvar export acc demand"},
-        {5660, "kW export predicted demand"}, {5661, "kvar export predicted demand"}};
+    const std::pair<int, const char*> powers[] = {{5638, "kW import block demand"},
+                                                  {5639, "kvar import block demand"},
+                                                  {5640, "kVA block demand"},
+                                                  {5641, "kW import SW demand"},
+                                                  {5642, "kvar import SW demand"},
+                                                  {5643, "kVA SW demand"},
+                                                  {5647, "kW import acc demand"},
+                                                  {5648, "kvar import acc demand"},
+                                                  {5649, "kVA acc demand"},
+                                                  {5650, "kW import predicted demand"},
+                                                  {5651, "kvar import predicted demand"},
+                                                  {5652, "kVA predicted demand"},
+                                                  {5654, "kW export block demand"},
+                                                  {5655, "kvar export block demand"},
+                                                  {5656, "kW export SW demand"},
+                                                  {5657, "kvar export SW demand"},
+                                                  {5658, "kW export acc demand"},
+                                                  {5659, "kvar export acc demand"},
+                                                  {5660, "kW export predicted demand"},
+                                                  {5661, "kvar export predicted demand"}};
     for (const auto& [id, name] : powers) add(t, id, name, power_unit(name), Kind::Power);
     add(t, 5653, "PF at max kVA demand", "", Kind::PowerFactor);
     add(t, 5666, "In demand", "A", Kind::Current);

@@ -1,7 +1,6 @@
-#include "meter/data_scales.h"
-
 #include <gtest/gtest.h>
 
+#include "meter/data_scales.h"
 #include "meter/sim_harness.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -31,14 +30,10 @@ struct ResolutionCase {
 };
 
 const ResolutionCase RESOLUTION_CASES[] = {
-    {Model::EM133, 10, true, 1, 2, 3},
-    {Model::EM133, 10, false, 0, 0, 0},
-    {Model::EM133, 1200, true, 0, 2, 0},
-    {Model::EM133, 0, true, 1, 2, 3},
-    {Model::EM133, 11, true, 0, 2, 0},
-    {Model::EM235, 11, true, 0, 2, 0},
-    {Model::EM235, 10, true, 1, 2, 3},
-    {Model::EM235, 5, true, 1, 2, 3},
+    {Model::EM133, 10, true, 1, 2, 3},   {Model::EM133, 10, false, 0, 0, 0},
+    {Model::EM133, 1200, true, 0, 2, 0}, {Model::EM133, 0, true, 1, 2, 3},
+    {Model::EM133, 11, true, 0, 2, 0},   {Model::EM235, 11, true, 0, 2, 0},
+    {Model::EM235, 10, true, 1, 2, 3},   {Model::EM235, 5, true, 1, 2, 3},
     {Model::EM235, 3000, true, 0, 2, 0},
 };
 
@@ -73,7 +68,7 @@ struct EnergyCase {
 };
 
 const EnergyCase ENERGY_CASES[] = {
-    {Model::EM235, 3, 3}, {Model::EM235, 4, 0}, {Model::EM133, 4, 4}, {Model::EM133, 5, 0},
+    {Model::EM235, 3, 3}, {Model::EM235, 4, 0}, {Model::EM133, 4, 4},     {Model::EM133, 5, 0},
     {Model::EM133, 1, 1}, {Model::EM235, 0, 0}, {Model::EM235, 65535, 0},
 };
 
@@ -120,7 +115,7 @@ TEST(ReadDataScales, KeepsTheSummaryUnitsUpToTheFirstRegisterNotAnswered) {
     sim.start();
     const DataScales s = scales_of(sim, MeterModel::EM235);
     EXPECT_EQ(s.summary_units, (std::vector<std::string>{"kWh", "kvarh", "kVAh", "m3", "", "CF",
-                                                          "CCF", "kL", "MJ"}));
+                                                         "CCF", "kL", "MJ"}));
     const std::vector<Read> all = reads(sim);
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back(), (Read{0xDD60 + 4 * 9, 4}));

@@ -57,8 +57,8 @@ TEST(ReadDeviceInfo, WritesTheWholeDocumentAfterIdentitySetupAndRatioReads) {
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.status, static_cast<int>(expected.size()));
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(reads(sim), concat(concat({IDENTITY_READ}, setup_reads(Model::EM235)),
-                                 {{0xB481, 1}}));
+    EXPECT_EQ(reads(sim),
+              concat(concat({IDENTITY_READ}, setup_reads(Model::EM235)), {{0xB481, 1}}));
 }
 
 TEST(ReadDeviceInfo, ReadsAnEm133ThroughItsOwnSetupRegisters) {
@@ -75,8 +75,8 @@ TEST(ReadDeviceInfo, ReadsAnEm133ThroughItsOwnSetupRegisters) {
                          "\"high_resolution\":false}}"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(reads(sim), concat(concat({IDENTITY_READ}, setup_reads(Model::EM133)),
-                                 {{0x0901, 1}}));
+    EXPECT_EQ(reads(sim),
+              concat(concat({IDENTITY_READ}, setup_reads(Model::EM133)), {{0x0901, 1}}));
 }
 
 TEST(ReadDeviceInfo, ReadsAPm335AsAnEm235) {
@@ -84,14 +84,16 @@ TEST(ReadDeviceInfo, ReadsAPm335AsAnEm235) {
     sim.set_identity(identity("PM335"));
     sim.start();
     const CallResult r = device_info(sim, "pm335");
-    EXPECT_EQ(r.out.rfind("{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"model_name\":\"PM335\"", 0),
-              0u);
+    EXPECT_EQ(
+        r.out.rfind("{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"model_name\":\"PM335\"", 0), 0u);
     EXPECT_EQ(reads(sim).back(), (Read{0xB481, 1}));
 }
 
 TEST(ReadDeviceInfo, KeepsABlankBeforeNulAndDropsUnprintableBytes) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_identity(identity("E\x01M\xC3" "235 "));
+    sim.set_identity(
+        identity("E\x01M\xC3"
+                 "235 "));
     sim.start();
     EXPECT_NE(device_info(sim, "em235").out.find("\"model_name\":\"EM235 \","), std::string::npos);
 }
@@ -120,8 +122,8 @@ TEST(ReadDeviceInfo, GoesOnWhenNoSetupRegisterAnswers) {
                          "\"high_resolution\":false}}"),
               std::string::npos)
         << r.err;
-    EXPECT_EQ(reads(sim), (std::vector<Read>{IDENTITY_READ, {0xB481, 1}, {0xB4B2, 1},
-                                             {0xDD60, 4}, {0xB481, 1}}));
+    EXPECT_EQ(reads(sim), (std::vector<Read>{
+                              IDENTITY_READ, {0xB481, 1}, {0xB4B2, 1}, {0xDD60, 4}, {0xB481, 1}}));
 }
 
 TEST(ReadDeviceInfo, FailsWhenTheIdentificationBlockFails) {
@@ -142,7 +144,8 @@ TEST(ReadDeviceInfo, AsksForTheSizeNeededWithoutWritingTheBuffer) {
     ASSERT_FALSE(whole.empty());
     const CallResult r = device_info(sim, "em235", static_cast<int>(whole.size()));
     EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.err, "Output buffer too small: need " + std::to_string(whole.size() + 1) + " bytes");
+    EXPECT_EQ(r.err,
+              "Output buffer too small: need " + std::to_string(whole.size() + 1) + " bytes");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(device_info(sim, "em235", static_cast<int>(whole.size() + 1)).out, whole);
 }
@@ -170,9 +173,8 @@ TEST(ReadDeviceInfo, ChecksArgumentsBeforeConnecting) {
     for (const ArgumentCase& c : ARGUMENT_CASES) {
         char out[256] = "";
         char err[256];
-        const int status = tandrel_read_device_info(c.host, c.meter, c.options,
-                                                    c.out ? out : nullptr, sizeof out, err,
-                                                    sizeof err);
+        const int status = tandrel_read_device_info(
+            c.host, c.meter, c.options, c.out ? out : nullptr, sizeof out, err, sizeof err);
         EXPECT_EQ(status, -1);
         EXPECT_STREQ(err, c.message);
     }

@@ -2,6 +2,8 @@
 
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "meter/sim_harness.h"
 #include "tandrel.h"
@@ -11,8 +13,8 @@ namespace {
 using meter_test::call_with_buffers;
 using meter_test::CallResult;
 using meter_test::concat;
-using meter_test::Logged;
 using meter_test::LogCapture;
+using meter_test::Logged;
 using meter_test::options_for;
 using meter_test::Read;
 using meter_test::reads;
@@ -34,15 +36,15 @@ CallResult read_points(const Simulator& sim, const char* meter, const char* poin
     const std::string options = options_for(sim);
     return call_with_buffers(
         [&](char* out, int n, char* err, int e) {
-            return tandrel_read_points("127.0.0.1", meter, options.c_str(), points, out, n, err,
-                                       e);
+            return tandrel_read_points("127.0.0.1", meter, options.c_str(), points, out, n, err, e);
         },
         out_len);
 }
 
 // Checks the shape of the wall-clock time stamp and replaces it by "T".
 std::string without_timestamp(const std::string& doc) {
-    static const std::regex STAMP("\"timestamp\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z\"");
+    static const std::regex STAMP(
+        "\"timestamp\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z\"");
     std::smatch m;
     if (!std::regex_search(doc, m, STAMP)) {
         ADD_FAILURE() << "no time stamp in " << doc;
@@ -51,7 +53,8 @@ std::string without_timestamp(const std::string& doc) {
     return m.prefix().str() + "\"timestamp\":\"T\"" + m.suffix().str();
 }
 
-const std::string EM235_HEAD = "{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"timestamp\":\"T\",\"readings\":[";
+const std::string EM235_HEAD =
+    "{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"timestamp\":\"T\",\"readings\":[";
 
 TEST(ReadPoints, WritesReadingsInSelectionOrderWithScaledValues) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
@@ -68,16 +71,18 @@ TEST(ReadPoints, WritesReadingsInSelectionOrderWithScaledValues) {
     EXPECT_EQ(r.status, 7) << r.err;
     const std::string v3072 = "{\"pid\":3072,\"name\":\"V1\",\"value\":231.1,\"unit\":\"V\"}";
     EXPECT_EQ(without_timestamp(r.out),
-              EM235_HEAD + "{\"pid\":5378,\"name\":\"Frequency\",\"value\":50.00,\"unit\":\"Hz\"},"
-                           "{\"pid\":4352,\"name\":\"V1\",\"value\":230.5,\"unit\":\"V\"},"
-                           "{\"pid\":3843,\"name\":\"Total PF\",\"value\":-0.987,\"unit\":\"\"}," +
+              EM235_HEAD +
+                  "{\"pid\":5378,\"name\":\"Frequency\",\"value\":50.00,\"unit\":\"Hz\"},"
+                  "{\"pid\":4352,\"name\":\"V1\",\"value\":230.5,\"unit\":\"V\"},"
+                  "{\"pid\":3843,\"name\":\"Total PF\",\"value\":-0.987,\"unit\":\"\"}," +
                   v3072 + "," + v3072 +
                   ",{\"pid\":5888,\"name\":\"kWh import\",\"value\":123456.789,\"unit\":\"kWh\"},"
                   "{\"pid\":4099,\"name\":\"V unbalance\",\"value\":1.2,\"unit\":\"%\"}]}");
     // One request per family, in family order, whatever the selection order.
-    EXPECT_EQ(reads(sim), concat(setup_reads(Model::EM235),
-                                 {{0x3400, 2}, {0x3586, 2}, {0x3606, 2}, {0x3680, 2}, {0x3884, 2},
-                                  {0x3980, 2}}));
+    EXPECT_EQ(
+        reads(sim),
+        concat(setup_reads(Model::EM235),
+               {{0x3400, 2}, {0x3586, 2}, {0x3606, 2}, {0x3680, 2}, {0x3884, 2}, {0x3980, 2}}));
 }
 
 TEST(ReadPoints, ReadsOneSpanFromTheLowestToTheHighestPointOfAFamily) {
@@ -117,8 +122,9 @@ TEST(ReadPoints, CombinesTheTwoWordsLowFirstIntoASignedValue) {
     sim.start();
     const CallResult r = read_points(sim, "em235", "6016 18305");
     EXPECT_EQ(without_timestamp(r.out),
-              EM235_HEAD + "{\"pid\":6016,\"name\":\"Energy REG1\",\"value\":-60876,\"unit\":\"kWh\"},"
-                           "{\"pid\":18305,\"name\":\"Max demand REG2\",\"value\":0.016,\"unit\":\"MJ\"}]}");
+              EM235_HEAD +
+                  "{\"pid\":6016,\"name\":\"Energy REG1\",\"value\":-60876,\"unit\":\"kWh\"},"
+                  "{\"pid\":18305,\"name\":\"Max demand REG2\",\"value\":0.016,\"unit\":\"MJ\"}]}");
 }
 
 TEST(ReadPoints, NamesAPointTheTableLacksByItsPosition) {
@@ -129,8 +135,9 @@ TEST(ReadPoints, NamesAPointTheTableLacksByItsPosition) {
     sim.start();
     const CallResult r = read_points(sim, "em235", "3072, 3150");
     EXPECT_EQ(without_timestamp(r.out),
-              EM235_HEAD + "{\"pid\":3072,\"name\":\"V1\",\"value\":5,\"unit\":\"V\"},"
-                           "{\"pid\":3150,\"name\":\"Param_2 (0x0C4E)\",\"value\":-77,\"unit\":\"\"}]}");
+              EM235_HEAD +
+                  "{\"pid\":3072,\"name\":\"V1\",\"value\":5,\"unit\":\"V\"},"
+                  "{\"pid\":3150,\"name\":\"Param_2 (0x0C4E)\",\"value\":-77,\"unit\":\"\"}]}");
 }
 
 TEST(ReadPoints, ReadsAFamilyPointByPointWhenItsSpanFails) {
@@ -147,8 +154,9 @@ TEST(ReadPoints, ReadsAFamilyPointByPointWhenItsSpanFails) {
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_EQ(without_timestamp(r.out), without_timestamp(expected.out));
     EXPECT_EQ(log.at_levels({0, 1, 2, 3}),
-              (std::vector<Logged>{{3, "Block 1-second phase values span failed (Modbus "
-                                       "exception 2), reading points one by one"}}));
+              (std::vector<Logged>{{3,
+                                    "Block 1-second phase values span failed (Modbus "
+                                    "exception 2), reading points one by one"}}));
     EXPECT_EQ(reads(sim), concat(setup_reads(Model::EM235),
                                  {{0x3400, 2}, {0x3680, 6}, {0x3684, 2}, {0x3680, 2}}));
 }
@@ -167,8 +175,9 @@ TEST(ReadPoints, LeavesOutAPointTheMeterRejects) {
               EM235_HEAD + "{\"pid\":4352,\"name\":\"V1\",\"value\":230.5,\"unit\":\"V\"}]}");
     const std::string rejected = "Point 0x1101 not readable on this meter: Modbus exception 3";
     EXPECT_EQ(log.at_levels({0, 1, 3}),
-              (std::vector<Logged>{{3, "Block 1-second phase values span failed (Modbus "
-                                       "exception 3), reading points one by one"},
+              (std::vector<Logged>{{3,
+                                    "Block 1-second phase values span failed (Modbus "
+                                    "exception 3), reading points one by one"},
                                    {1, rejected},
                                    {1, rejected}}));
 }
@@ -207,7 +216,8 @@ TEST(ReadPoints, AsksForTheSizeNeededWithoutWritingTheBuffer) {
     ASSERT_FALSE(whole.empty());
     const CallResult r = read_points(sim, "em235", "4352", static_cast<int>(whole.size()));
     EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.err, "Output buffer too small: need " + std::to_string(whole.size() + 1) + " bytes");
+    EXPECT_EQ(r.err,
+              "Output buffer too small: need " + std::to_string(whole.size() + 1) + " bytes");
     EXPECT_EQ(r.out, "");
 }
 
@@ -225,6 +235,48 @@ TEST(ReadPoints, ReportsAMeterThatCannotBeReached) {
                                   err, sizeof err),
               -1);
     EXPECT_EQ(std::string(err), "Cannot connect to 127.0.0.1:" + std::to_string(port));
+}
+
+// A span answered after the time-out must not be taken as the answer to the
+// single-point read that follows it: the late words belong to another request.
+TEST(ReadPoints, NeverTakesALateSpanAnswerForAFallbackRead) {
+    Simulator sim(Model::EM235, SimOptions::deterministic());
+    sim.set_point_raw(3072, 1);
+    sim.set_point_raw(4352, 2);
+    // Delays the span of 4352, which follows the setup reads and the span of 3072.
+    const int span_request = static_cast<int>(setup_reads(Model::EM235).size()) + 2;
+    sim.add_fault(tandrel_sim::Fault::delay_at_request(span_request, 800));
+    sim.start();
+    LogCapture log;
+    const std::string options = "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":200}";
+    const CallResult r = call_with_buffers([&](char* out, int n, char* err, int e) {
+        return tandrel_read_points("127.0.0.1", "em235", options.c_str(), "3072 4352", out, n, err,
+                                   e);
+    });
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("\"readings\":[{\"pid\":3072,\"name\":\"V1\",\"value\":"),
+              std::string::npos);
+    EXPECT_EQ(r.out.find("\"pid\":4352"), std::string::npos);
+    const auto warnings = log.at_levels({1});
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].text, "Point 0x1100 not readable on this meter: socket recv failed");
+}
+
+TEST(ReadPoints, RunsCallsInParallelEachOnItsOwnConnection) {
+    Simulator sim(Model::EM235, SimOptions::deterministic());
+    sim.start();
+    std::vector<CallResult> results(4);
+    std::vector<std::thread> threads;
+    for (CallResult& result : results) {
+        threads.emplace_back(
+            [&sim, &result] { result = read_points(sim, "em235", "\"V1\", \"kWh import\""); });
+    }
+    for (std::thread& t : threads) t.join();
+    for (const CallResult& result : results) {
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_EQ(without_timestamp(result.out), without_timestamp(results[0].out));
+    }
+    EXPECT_EQ(sim.connections_accepted(), 4);
 }
 
 struct RejectCase {

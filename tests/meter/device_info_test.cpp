@@ -26,8 +26,12 @@ const NameCase NAME_CASES[] = {
     {"EM235", "EM235"},
     {"EM235           ", "EM235"},
     {std::string("EM235 \0xyz", 10), "EM235 "},
-    {"EM\x01" "235", "EM235"},
-    {"EM\xC3\xA9" "235", "EM235"},
+    {"EM\x01"
+     "235",
+     "EM235"},
+    {"EM\xC3\xA9"
+     "235",
+     "EM235"},
     {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
     {"  PM335  \x7F      ", "  PM335"},
     {"  PM335  \x7F     ", "  PM335       "},

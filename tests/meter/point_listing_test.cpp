@@ -78,8 +78,8 @@ TEST(ListPoints, RejectsNullsUnknownModelsAndShortBuffersWithoutWriting) {
         list_points_impl("em235", exact.data(), static_cast<int>(exact.size()));
         FAIL();
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(e.what(), "Output buffer too small: need " + std::to_string(doc.size() + 1) +
-                                " bytes");
+        EXPECT_EQ(e.what(),
+                  "Output buffer too small: need " + std::to_string(doc.size() + 1) + " bytes");
     }
     EXPECT_EQ(exact, std::string(doc.size(), 'x'));
     EXPECT_STREQ(out, "untouched");

@@ -69,8 +69,8 @@ struct Read {
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Read& r) {
-    return os << "read(0x" << std::hex << std::uppercase << r.address << std::dec << ", "
-              << r.count << ")";
+    return os << "read(0x" << std::hex << std::uppercase << r.address << std::dec << ", " << r.count
+              << ")";
 }
 
 // Every request must be a read; anything else is recorded as address 0xFFFF.
@@ -92,7 +92,8 @@ inline std::vector<Read> setup_reads(tandrel_sim::Model model) {
         out = {{0xB481, 1}, {0xB4B2, 1}};
     }
     const int summaries = em133 ? 12 : 16;
-    for (int i = 0; i < summaries; ++i) out.push_back({static_cast<std::uint16_t>(0xDD60 + 4 * i), 4});
+    for (int i = 0; i < summaries; ++i)
+        out.push_back({static_cast<std::uint16_t>(0xDD60 + 4 * i), 4});
     return out;
 }
 
