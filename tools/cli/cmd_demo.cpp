@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "commands.h"
@@ -48,10 +49,27 @@ std::string make_out_dir(const std::string& requested) {
     return pattern;
 }
 
+// The first lines of a CSV file the library wrote, as `head` would show them.
+void preview(const std::string& csv_path) {
+    std::ifstream in(csv_path);
+    std::string line;
+    std::printf("\n$ head -4 %s\n", csv_path.c_str());
+    for (int n = 0; n < 4 && std::getline(in, line); ++n) std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+int export_and_preview(const Target& target, LogKind kind, int file, const std::string& csv) {
+    int code = export_log(target, kind, file, csv, false);
+    if (code == EXIT_OK) preview(csv);
+    return code;
+}
+
 int run_steps(const Target& target, const std::string& endpoint, const std::string& dir) {
     std::string flags = " --meter " + target.meter;
     announce("info " + endpoint + flags);
     if (int code = run_info(target, false)) return code;
+    announce("read " + endpoint + flags + " V1 \"Total kW\" Frequency");
+    if (int code = run_read(target, {"V1", "Total kW", "Frequency"}, false)) return code;
     announce("live " + endpoint + flags);
     if (int code = run_live_once(target, false)) return code;
     announce("logs " + endpoint + flags);
@@ -59,11 +77,11 @@ int run_steps(const Target& target, const std::string& endpoint, const std::stri
     if (int file = first_datalog(target)) {
         std::string csv = dir + "/datalog" + std::to_string(file) + ".csv";
         announce("datalog " + endpoint + " " + std::to_string(file) + flags + " --csv " + csv);
-        if (int code = export_log(target, LogKind::Datalog, file, csv, false)) return code;
+        if (int code = export_and_preview(target, LogKind::Datalog, file, csv)) return code;
     }
     std::string csv = dir + "/events.csv";
     announce("events " + endpoint + flags + " --csv " + csv);
-    return export_log(target, LogKind::Eventlog, 0, csv, false);
+    return export_and_preview(target, LogKind::Eventlog, 0, csv);
 }
 
 int run_demo(const DemoOptions& options) {

@@ -17,18 +17,17 @@ struct ReadOptions {
     bool json = false;
 };
 
-int run_read(const ReadOptions& options) {
-    Target target = resolve_target(options.connection);
-    std::string points = point_list_text(options.points);
+}  // namespace
+
+int run_read(const Target& target, const std::vector<std::string>& names, bool json) {
+    std::string points = point_list_text(names);
     CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
         return tandrel_read_points(target.host.c_str(), target.meter.c_str(),
                                    target.options.c_str(), points.c_str(), out, out_len, err,
                                    err_len);
     });
-    return print_document(result, options.json, readings_text);
+    return print_document(result, json, readings_text);
 }
-
-}  // namespace
 
 CommandRun declare_read(CLI::App& parent) {
     auto options = std::make_shared<ReadOptions>();
@@ -38,7 +37,9 @@ CommandRun declare_read(CLI::App& parent) {
         ->required();
     add_json_flag(*app, options->json);
     app->footer("Example: tandrel read 192.0.2.10 V1 \"Total kW\" 0x1102");
-    return [options] { return run_read(*options); };
+    return [options] {
+        return run_read(resolve_target(options->connection), options->points, options->json);
+    };
 }
 
 }  // namespace tandrel_cli

@@ -34,6 +34,7 @@ CommandRun declare_demo(CLI::App& parent);
 
 // Work shared with `demo`, which runs the same steps against its simulator.
 int run_info(const Target& target, bool json);
+int run_read(const Target& target, const std::vector<std::string>& points, bool json);
 int run_live_once(const Target& target, bool json);
 int run_logs(const Target& target, bool json);
 
