@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,31 @@ void BM_ExportDatalog_Ours(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * RECORDS);
 }
 
+int count_bytes(const char* json, void* user) {
+    *static_cast<std::size_t*>(user) += std::strlen(json);
+    return 0;
+}
+
+// The same file streamed as JSON objects to a callback that only counts bytes.
+void BM_ReadDatalog_Ours(benchmark::State& state) {
+    tandrel_sim::Simulator& sim = log_meter();
+    const std::string options = bench::options_text(sim.port());
+    char err[256] = {0};
+    std::size_t bytes = 0;
+    const bench::RequestCount requests(sim);
+    for (auto _ : state) {
+        const int n = tandrel_read_datalog(bench::LOOPBACK, "em235", FILE_NO, options.c_str(),
+                                           count_bytes, &bytes, err, sizeof err);
+        if (n != RECORDS) {
+            state.SkipWithError(n < 0 ? err : "short read");
+            break;
+        }
+    }
+    benchmark::DoNotOptimize(bytes);
+    requests.report(state, SETUP_REQUESTS + BLOCK_REQUESTS * (RECORDS / PER_BLOCK));
+    state.SetItemsProcessed(state.iterations() * RECORDS);
+}
+
 // The set-up requests of the export, in its order, answers unread but counted.
 std::size_t reference_setup(bench::PeerClient& peer, std::vector<std::uint16_t>& words) {
     std::size_t bytes = 0;
@@ -131,8 +157,43 @@ void BM_ExportDatalog_Libmodbus(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * RECORDS);
 }
 
+// Requests from one block's presentation to the next, as the simulator logged them.
+std::vector<int> requests_per_block(const std::vector<tandrel_sim::Request>& log) {
+    std::vector<int> blocks;
+    for (const tandrel_sim::Request& r : log) {
+        const bool present = r.function == 16 && r.address == reg::FILE_COMMAND &&
+                             !r.values.empty() && r.values[0] == 11;
+        if (present) blocks.push_back(0);
+        if (!blocks.empty()) ++blocks.back();
+    }
+    return blocks;
+}
+
+// One data-log block on its own: a 100-record log exported once on a meter
+// that keeps its request log; the heaviest block is reported.
+void BM_DatalogBlockRequests(benchmark::State& state) {
+    const auto sim = bench::start_simulator(Model::EM235, true);
+    sim->set_datalog(FILE_NO, big_log(100, PER_BLOCK));
+    const std::string options = bench::options_text(sim->port());
+    const std::string path = csv_path();
+    char err[256] = {0};
+    for (auto _ : state) {
+        if (tandrel_export_datalog_ex(bench::LOOPBACK, "em235", FILE_NO, path.c_str(),
+                                      options.c_str(), nullptr, nullptr, err, sizeof err) < 0) {
+            state.SkipWithError(err);
+        }
+    }
+    std::remove(path.c_str());
+    int heaviest = 0;
+    for (const int n : requests_per_block(sim->requests())) heaviest = n > heaviest ? n : heaviest;
+    state.counters["requests"] = heaviest;
+    state.counters["least_requests"] = BLOCK_REQUESTS;
+}
+
 }  // namespace
 
+BENCHMARK(BM_DatalogBlockRequests)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportDatalog_Ours)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_ExportDatalog_Libmodbus)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_ReadDatalog_Ours)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK_MAIN();

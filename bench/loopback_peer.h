@@ -6,6 +6,8 @@
 #include <benchmark/benchmark.h>
 #include <modbus.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -59,6 +61,28 @@ public:
 private:
     const tandrel_sim::Simulator& sim_;
     std::uint64_t start_;
+};
+
+// Wall time of every iteration, for the median per call. On a shared machine
+// a few scheduling stalls of milliseconds would otherwise make the mean of
+// calls that take microseconds.
+class CallTimes {
+public:
+    void start() { started_ = std::chrono::steady_clock::now(); }
+    void stop() {
+        const auto elapsed = std::chrono::steady_clock::now() - started_;
+        times_.push_back(std::chrono::duration<double, std::nano>(elapsed).count());
+    }
+    void report(benchmark::State& state) {
+        if (times_.empty()) return;
+        const auto middle = times_.begin() + static_cast<std::ptrdiff_t>(times_.size() / 2);
+        std::nth_element(times_.begin(), middle, times_.end());
+        state.counters["median_ns"] = *middle;
+    }
+
+private:
+    std::chrono::steady_clock::time_point started_;
+    std::vector<double> times_;
 };
 
 // libmodbus's TCP context, freed on every path.

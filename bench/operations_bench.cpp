@@ -41,12 +41,17 @@ void run_call(benchmark::State& state, tandrel_sim::Simulator& sim, double least
     std::vector<char> out(1 << 16);
     char err[256] = {0};
     const bench::RequestCount requests(sim);
+    bench::CallTimes times;
     for (auto _ : state) {
-        if (call(out.data(), static_cast<int>(out.size()), err) < 0) {
+        times.start();
+        const int status = call(out.data(), static_cast<int>(out.size()), err);
+        times.stop();
+        if (status < 0) {
             state.SkipWithError(err);
             return;
         }
     }
+    times.report(state);
     requests.report(state, least);
 }
 

@@ -43,9 +43,13 @@ void BM_ReadWords_Ours(benchmark::State& state) {
     tandrel::ModbusTcpClient client(bench::LOOPBACK, sim.port(), 1, 5000);
     client.connect();
     const bench::RequestCount requests(sim);
+    bench::CallTimes times;
     for (auto _ : state) {
+        times.start();
         benchmark::DoNotOptimize(tandrel::read_words(client, BULK_BASE, count));
+        times.stop();
     }
+    times.report(state);
     requests.report(state, least_requests(count));
     state.SetItemsProcessed(state.iterations() * count);
 }
@@ -56,10 +60,14 @@ void BM_ReadWords_Libmodbus(benchmark::State& state) {
     bench::PeerClient peer(sim.port());
     const bench::RequestCount requests(sim);
     std::vector<std::uint16_t> words;
+    bench::CallTimes times;
     for (auto _ : state) {
+        times.start();
         peer.read_words(BULK_BASE, count, words);
         benchmark::DoNotOptimize(words.data());
+        times.stop();
     }
+    times.report(state);
     requests.report(state, least_requests(count));
     state.SetItemsProcessed(state.iterations() * count);
 }
@@ -110,10 +118,14 @@ void BM_RoundTrip_Raw(benchmark::State& state) {
     const std::uint8_t request[12] = {0, 1, 0, 0, 0, 6, 1, 3, BULK_BASE >> 8, 0, 0, 1};
     std::uint8_t answer[11];
     const bench::RequestCount requests(sim);
+    bench::CallTimes times;
     for (auto _ : state) {
+        times.start();
         sock.send_frame(request, sizeof request);
         sock.receive(answer, sizeof answer);
+        times.stop();
     }
+    times.report(state);
     requests.report(state, 1);
 }
 
@@ -124,11 +136,17 @@ void BM_ConnectRoundTrip_Raw(benchmark::State& state) {
     const std::uint8_t request[12] = {0, 1, 0, 0, 0, 6, 1, 3, BULK_BASE >> 8, 0, 0, 1};
     std::uint8_t answer[11];
     const bench::RequestCount requests(sim);
+    bench::CallTimes times;
     for (auto _ : state) {
-        RawSocket sock(sim.port());
-        sock.send_frame(request, sizeof request);
-        sock.receive(answer, sizeof answer);
+        times.start();
+        {
+            RawSocket sock(sim.port());
+            sock.send_frame(request, sizeof request);
+            sock.receive(answer, sizeof answer);
+        }
+        times.stop();
     }
+    times.report(state);
     requests.report(state, 1);
 }
 
