@@ -18,9 +18,11 @@ void put16(std::vector<uint8_t>& pdu, uint16_t v) {
 
 std::vector<uint16_t> ModbusTcpClient::read_holding_registers(uint16_t address, uint16_t count,
                                                               int unit) {
-    std::vector<uint8_t> pdu{3};
-    put16(pdu, address);
-    put16(pdu, count);
+    // Built whole, not pushed byte by byte: this runs once per request of every transfer.
+    const std::vector<uint8_t> pdu{3, static_cast<uint8_t>(address >> 8),
+                                   static_cast<uint8_t>(address & 0xFF),
+                                   static_cast<uint8_t>(count >> 8),
+                                   static_cast<uint8_t>(count & 0xFF)};
     const uint8_t target = unit < 0 ? unit_id_ : static_cast<uint8_t>(unit & 0xFF);
     const std::vector<uint8_t> r = request(pdu, target);
     if (r.size() < 2 || r[0] != 3) throw std::runtime_error("Invalid read response");
@@ -54,6 +56,10 @@ void ModbusTcpClient::write_multiple_registers(uint16_t address,
 }
 
 std::vector<uint16_t> read_words(ModbusTcpClient& client, uint16_t address, uint16_t count) {
+    // One chunk needs no second buffer and no copy: most reads are this size.
+    if (count > 0 && count <= MAX_READ_CHUNK) {
+        return client.read_holding_registers(address, count, -1);
+    }
     std::vector<uint16_t> result;
     result.reserve(count);
     uint16_t remaining = count;
