@@ -329,6 +329,17 @@ class ExportsTest(unittest.TestCase):
         self.assertNotIn("25/", output)
         self.assertEqual(len(csv_lines(self.path("u.csv"))), 26)
 
+    def test_broken_connection_fails_and_says_what_the_file_kept(self):
+        csv = self.path("broken.csv")
+        with Meter("--datalog-records", "400", "--close-at-request", "40") as meter:
+            result = run("datalog", meter.endpoint, "1", "--csv", csv, "--timeout", "5")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        kept = int(re.search(r"tandrel: (\d+) records kept in ", result.stderr).group(1))
+        lines = csv_lines(csv)
+        self.assertLess(kept, 400)
+        self.assertEqual(len(lines), kept + 1)
+        self.assertEqual(lines[-1].split(",")[0], str(kept))
+
     def test_unwritable_csv_fails_with_the_library_message(self):
         result = run("datalog", self.meter.endpoint, "1", "--csv", "/nonexistent/dir/x.csv")
         self.assertEqual(result.returncode, 1)

@@ -20,6 +20,7 @@ struct MeterArgs {
     bool unknown_total = false;
     int block_delay_ms = 0;
     int diagnostics_register = 0;
+    int close_at_request = 0;  // drops the connection at that request, once
 };
 
 void define_logs(Simulator& sim, const MeterArgs& args) {
@@ -62,11 +63,13 @@ int main(int argc, char** argv) {
     app.add_flag("--unknown-total", args.unknown_total);
     app.add_option("--block-delay-ms", args.block_delay_ms);
     app.add_option("--diagnostics-register", args.diagnostics_register);
+    app.add_option("--close-at-request", args.close_at_request);
     CLI11_PARSE(app, argc, argv);
 
     Simulator sim(args.model == "em133" ? Model::EM133 : Model::EM235, SimOptions::deterministic());
     define_logs(sim, args);
     if (args.block_delay_ms > 0) slow_blocks(sim, args.block_delay_ms);
+    if (args.close_at_request > 0) sim.add_fault(Fault::close_at_request(args.close_at_request));
     if (args.diagnostics_register > 0)
         sim.set_diagnostics(static_cast<std::uint16_t>(args.diagnostics_register - 1), 1, 0x0001,
                             0x0010);

@@ -1,5 +1,6 @@
 // Log streams through the output callback.
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "exit_codes.h"
@@ -19,11 +20,16 @@ struct StreamState {
     std::string failure;  // why the tool itself stopped the stream
 };
 
+// --json passes each line through untouched; only the tables need it parsed.
 void handle_line(StreamState& state, const char* text) {
-    JsonValue object = parse_json(text);
-    if (object["type"].str() == "record") ++state.records;
-    std::string out = state.json ? std::string(text) + "\n" : state.view.text_for(object);
-    std::fputs(out.c_str(), stdout);
+    static const char RECORD_PREFIX[] = "{\"type\":\"record\"";
+    if (std::strncmp(text, RECORD_PREFIX, sizeof RECORD_PREFIX - 1) == 0) ++state.records;
+    if (state.json) {
+        std::fputs(text, stdout);
+        std::fputc('\n', stdout);
+        return;
+    }
+    std::fputs(state.view.text_for(parse_json(text)).c_str(), stdout);
 }
 
 // Runs on the calling thread; an exception must not cross the library, so a
