@@ -51,7 +51,7 @@ TEST(DiagnosticsCsv, PrintsUpperCaseHexWithoutLeadingZeros) {
 }
 
 TEST(DiagnosticsCsv, StatesFollowTheBitsAndIgnoreBitsAboveTwentyFive) {
-    // word0 high: value 0xFC000000 | 0x0200_0000 ... bits 25..31 set, the rest clear.
+    // word0 0xFE00 as the high half sets bits 25 to 31 and nothing below.
     const std::vector<std::string> lines = lines_of(diagnostics_csv(0xFE00, 0x0000, "LO_FIRST"));
     ASSERT_EQ(lines.size(), 30u);
     for (int bit = 0; bit < 26; ++bit) {

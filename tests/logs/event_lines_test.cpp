@@ -64,14 +64,6 @@ TEST(EventCsvLine, LeavesTextsWithoutCommaQuoteOrLineFeedUnquoted) {
               "-65535\n");
 }
 
-TEST(EventCsvLine, AppendsToWhatIsAlreadyThere) {
-    std::string text = "x";
-    append_event_csv_line(text, 1, RECORD);
-    append_event_csv_line(text, 2, RECORD);
-    EXPECT_EQ(text.substr(0, 3), "x1,");
-    EXPECT_NE(text.find("\n2,05/12/25"), std::string::npos);
-}
-
 TEST(EventlogCsvTitle, IsTheExactNinetyNineByteLine) {
     const std::string title = EVENTLOG_CSV_TITLE;
     EXPECT_EQ(title.size(), 99u);
