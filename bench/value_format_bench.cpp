@@ -19,7 +19,7 @@ DataScales fine_scales() {
     DataScales s;
     s.voltage_scale = 0.1;
     s.voltage_decimals = 1;
-    s.energy_scale = 0.001;
+    s.energy_scale = 0.1 * 0.1 * 0.1;  // as the meter's setup builds it
     s.energy_decimals = 3;
     return s;
 }

@@ -4,6 +4,7 @@
 #include "value_format.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "meter/point_table.h"
 
@@ -66,9 +67,20 @@ constexpr int POWERS_OF_TEN = 10;
 constexpr double NEGATIVE_POWERS_OF_TEN[POWERS_OF_TEN] = {1.0,  1e-1, 1e-2, 1e-3, 1e-4,
                                                           1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
 
+// Scales built by repeated multiplication (0.1 x 0.1 x 0.1) miss the literal
+// power of ten by a few ulps; within this relative distance a 32-bit raw value
+// still lands within 0.003 of a step of the last digit from the exact decimal.
+constexpr double SCALE_TOLERANCE = 1e-12;
+
+bool is_power_of_ten_scale(double scale, int decimals) {
+    if (decimals < 0 || decimals >= POWERS_OF_TEN) return false;
+    const double p = NEGATIVE_POWERS_OF_TEN[decimals];
+    return std::fabs(scale - p) <= p * SCALE_TOLERANCE;
+}
+
 // raw x 10^-decimals printed with `decimals` digits. For a 32-bit raw value the
-// double product lies within 5e-7 of a step of the last digit from the exact
-// decimal, so rounding it always gives these digits: the same text as the
+// double product lies far closer than half a step of the last digit to the
+// exact decimal, so rounding it always gives these digits: the same text as the
 // general path, without the cost of exact double printing.
 std::string shifted_decimal(int32_t raw, int decimals) {
     char buf[24];
@@ -110,8 +122,7 @@ ColumnFormat resolve_column(uint16_t point_id, int column, MeterModel model,
 }
 
 std::string format_value(int32_t raw, const ColumnFormat& format) {
-    if (format.decimals >= 0 && format.decimals < POWERS_OF_TEN &&
-        format.scale == NEGATIVE_POWERS_OF_TEN[format.decimals]) {
+    if (is_power_of_ten_scale(format.scale, format.decimals)) {
         return shifted_decimal(raw, format.decimals);
     }
     // Room for any int32 times a sane scale at any sane precision; a text that

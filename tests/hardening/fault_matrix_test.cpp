@@ -1,0 +1,219 @@
+// Each exported meter call against each simulator fault, at each request of
+// the call: the expected status and message, no hang past the time-out, no
+// descriptor left open, and what was written before the fault left intact.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <sstream>
+
+#include "hardening_support.h"
+
+namespace hardening {
+namespace {
+
+using tandrel_sim::Fault;
+using tandrel_sim::Model;
+
+constexpr int TIMEOUT_MS = 250;
+// Generous: the guard is against hangs (a time-out per later request, a
+// blocking read), not a speed requirement, and CI machines are shared.
+constexpr int HANG_MARGIN_MS = 2500;
+
+enum class Effect {
+    Transparent,   // the call must give exactly the fault-free result
+    Fails,         // -1 with one of the messages, unless an optional read absorbs it
+    BreaksStream,  // as Fails, and nothing after the fault reaches the caller
+};
+
+struct FaultKind {
+    const char* name;
+    std::function<Fault(int n)> make;
+    Effect effect;
+    std::vector<std::string> messages;
+    enum Reach { EveryRequest, SomeRequests, WholeCall } reach;
+};
+
+const std::vector<std::string> WRITE_ANSWER_ERRORS = {"Invalid write single response",
+                                                      "Invalid write multiple response"};
+
+const std::vector<FaultKind>& fault_kinds() {
+    static const std::vector<FaultKind> kinds = {
+        {"exception", [](int n) { return Fault::exception_at_request(n, 2); }, Effect::Fails,
+         {"Modbus exception 2"}, FaultKind::EveryRequest},
+        {"close", [](int n) { return Fault::close_at_request(n); }, Effect::BreaksStream,
+         {"socket recv failed"}, FaultKind::EveryRequest},
+        {"delay", [](int n) { return Fault::delay_at_request(n, TIMEOUT_MS + 400); },
+         Effect::BreaksStream, {"socket recv failed"}, FaultKind::SomeRequests},
+        {"silence", [](int n) { return Fault::silence_at_request(n); }, Effect::BreaksStream,
+         {"socket recv failed"}, FaultKind::SomeRequests},
+        {"wrong_transaction_id", [](int n) { return Fault::wrong_transaction_id_at_request(n); },
+         Effect::Transparent, {}, FaultKind::EveryRequest},
+        {"one_byte_segments", [](int) { return Fault::one_byte_segments(); },
+         Effect::Transparent, {}, FaultKind::WholeCall},
+        {"wrong_function_code", [](int n) { return Fault::wrong_function_code_at_request(n); },
+         Effect::Fails,
+         {"Invalid read response", "Invalid write single response",
+          "Invalid write multiple response"},
+         FaultKind::EveryRequest},
+        {"bad_byte_count", [](int n) { return Fault::bad_byte_count_at_request(n); },
+         Effect::Fails,
+         {"Malformed read response length", WRITE_ANSWER_ERRORS[0], WRITE_ANSWER_ERRORS[1]},
+         FaultKind::EveryRequest},
+        {"mbap_length", [](int n) { return Fault::mbap_length_at_request(n, 300); },
+         Effect::BreaksStream, {"Invalid MBAP length: 300"}, FaultKind::EveryRequest},
+    };
+    return kinds;
+}
+
+// Point reading wraps the last block error when no value at all was read.
+bool expected_message(const std::string& err, const std::vector<std::string>& messages) {
+    for (const std::string& m : messages) {
+        if (err == m || err == "No values could be read: " + m) return true;
+    }
+    return false;
+}
+
+std::vector<int> requests_to_fault(int total, FaultKind::Reach reach) {
+    if (reach == FaultKind::WholeCall) return {1};
+    if (reach == FaultKind::EveryRequest) {
+        std::vector<int> all;
+        for (int n = 1; n <= total; ++n) all.push_back(n);
+        return all;
+    }
+    const std::set<int> some = {1, 2, std::max(1, total / 2), total};
+    return {some.begin(), some.end()};
+}
+
+// The stream's header line carries the record count File Info gave; a
+// connection broken during File Info legitimately turns it into -1 before the
+// transfer fails, so only the records are compared.
+std::string records_only(const std::string& text) {
+    if (text.rfind("{\"type\":\"header\"", 0) != 0) return text;
+    const size_t end = text.find('\n');
+    return end == std::string::npos ? std::string() : text.substr(end + 1);
+}
+
+bool whole_lines(const std::string& text) { return text.empty() || text.back() == '\n'; }
+
+int line_count(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The directory swallows every File Info failure by design, and point reading
+// falls back to single points after a failed block: one fault that leaves the
+// connection usable is absorbed there. Everywhere else some request of the
+// call is mandatory, so some fault position must reach the caller.
+bool must_surface(const MeterCall& call, const FaultKind& fault) {
+    const std::string name = call.name;
+    if (name == "list_logs") return false;
+    if (name == "read_live_ex" || name == "read_points") return fault.effect == Effect::BreaksStream;
+    return true;
+}
+
+struct Scenario {
+    const MeterCall* call;
+    const FaultKind* fault;
+    Model model;
+};
+
+std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) {
+    return std::string(info.param.call->name) + "_" + info.param.fault->name + "_" +
+           (info.param.model == Model::EM133 ? "em133" : "em235");
+}
+
+std::vector<Scenario> all_scenarios() {
+    std::vector<Scenario> list;
+    for (const MeterCall& call : meter_calls()) {
+        for (const FaultKind& fault : fault_kinds()) {
+            for (Model model : {Model::EM133, Model::EM235}) list.push_back({&call, &fault, model});
+        }
+    }
+    return list;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<Scenario> {
+protected:
+    void SetUp() override {
+        sim = start_meter(GetParam().model);
+        target = {"127.0.0.1", GetParam().model == Model::EM133 ? "em133" : "em235",
+                  options_for(*sim, TIMEOUT_MS), dir.file("out.csv")};
+    }
+
+    Outcome run_call(long& elapsed_ms) {
+        fs::remove(target.csv_path);
+        const auto start = std::chrono::steady_clock::now();
+        Outcome o = GetParam().call->run(target);
+        elapsed_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count());
+        return o;
+    }
+
+    void check_written_part(const Outcome& o, const Outcome& baseline, Effect effect) {
+        const Output kind = GetParam().call->output;
+        if (kind == Output::Document) return;  // a document is all or nothing: write_out
+        EXPECT_TRUE(whole_lines(o.output)) << "a line cut short";
+        if (kind == Output::Csv && !o.output.empty()) {
+            EXPECT_EQ(line_count(o.output) - 1, o.progress_calls) << "rows and progress differ";
+        }
+        if (effect == Effect::BreaksStream) {
+            const std::string got = records_only(o.output);
+            EXPECT_EQ(records_only(baseline.output).compare(0, got.size(), got), 0)
+                << "output before the fault differs from the fault-free run:\n"
+                << o.output << "\nfault-free:\n" << baseline.output.substr(0, 400);
+        }
+    }
+
+    TempDir dir;
+    std::unique_ptr<tandrel_sim::Simulator> sim;
+    Target target;
+};
+
+TEST_P(FaultMatrix, EveryRequestOfTheCall) {
+    const FaultKind& fault = *GetParam().fault;
+    long elapsed = 0;
+    const Outcome baseline = run_call(elapsed);
+    ASSERT_GE(baseline.status, 0) << baseline.err;
+    const int requests = static_cast<int>(sim->requests_served());
+    ASSERT_GT(requests, 0);
+    ASSERT_TRUE(wait_connections_closed(*sim));
+    const int fds_before = count_fds();
+
+    int failures = 0;
+    for (int n : requests_to_fault(requests, fault.reach)) {
+        SCOPED_TRACE("fault at request " + std::to_string(n) + " of " + std::to_string(requests));
+        sim->clear_faults();
+        sim->add_fault(fault.make(n));
+        const Outcome o = run_call(elapsed);
+        if (fault.reach != FaultKind::WholeCall) {
+            EXPECT_LT(elapsed, TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
+        }
+        ASSERT_TRUE(wait_connections_closed(*sim)) << "the library kept its connection open";
+        if (fds_before >= 0) {
+            EXPECT_EQ(count_fds(), fds_before) << "descriptor leaked";
+        }
+        if (fault.effect == Effect::Transparent) {
+            EXPECT_EQ(o.status, baseline.status) << o.err;
+            EXPECT_EQ(o.output, baseline.output);
+            continue;
+        }
+        ASSERT_GE(o.status, -1);
+        if (o.status == -1) {
+            ++failures;
+            EXPECT_TRUE(expected_message(o.err, fault.messages)) << "message: " << o.err;
+        } else {
+            EXPECT_EQ(o.err, "");
+        }
+        check_written_part(o, baseline, fault.effect);
+    }
+    if (fault.effect != Effect::Transparent && must_surface(*GetParam().call, fault)) {
+        EXPECT_GT(failures, 0) << "no fault of this kind ever reached the caller";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Call, FaultMatrix, ::testing::ValuesIn(all_scenarios()), scenario_name);
+
+}  // namespace
+}  // namespace hardening

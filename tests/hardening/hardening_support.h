@@ -1,0 +1,256 @@
+// Shared pieces of the hardening tests: resource counters, a scratch folder,
+// and every exported function that talks to a meter behind one signature, so
+// that the fault matrix and the soak can walk them all alike.
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/simulator.h"
+#include "tandrel.h"
+
+namespace hardening {
+
+namespace fs = std::filesystem;
+
+// Open descriptors of this process; -1 where /proc/self/fd does not exist.
+inline int count_fds() {
+    std::error_code ec;
+    fs::directory_iterator it("/proc/self/fd", ec);
+    if (ec) return -1;
+    int n = 0;
+    for (; it != fs::directory_iterator(); it.increment(ec)) ++n;
+    return n;
+}
+
+// Resident set size in KiB; -1 where /proc/self/status does not exist.
+inline long rss_kib() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kib = -1;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(4096, '\n');
+    }
+    return -1;
+}
+
+inline std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = fs::temp_directory_path() /
+                ("tandrel_hardening_" + std::to_string(std::random_device{}()));
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string path() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+// Waits until the simulator has seen every client connection close, so that
+// its own sockets do not count as the library's in a descriptor check.
+inline bool wait_connections_closed(const tandrel_sim::Simulator& sim) {
+    for (int i = 0; i < 400; ++i) {
+        if (sim.open_connections() == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+// Readings carry the time of reading; everything else must match byte for byte.
+inline std::string mask_timestamps(std::string text) {
+    const std::string key = "\"timestamp\":\"";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        const size_t begin = at + key.size();
+        const size_t end = text.find('"', begin);
+        if (end == std::string::npos) break;
+        text.replace(begin, end - begin, "T");
+    }
+    return text;
+}
+
+struct Outcome {
+    int status = 0;
+    std::string err;
+    std::string output;  // the document, the stream lines (one per line) or the CSV bytes
+    int progress_calls = 0;
+};
+
+struct Target {
+    std::string host;
+    std::string meter;    // "em133" or "em235"
+    std::string options;  // port and time-out of the simulator
+    std::string csv_path;
+};
+
+enum class Output { Document, Lines, Csv };
+
+struct MeterCall {
+    const char* name;
+    Output output;
+    std::function<Outcome(const Target&)> run;
+};
+
+namespace detail {
+
+inline int collect_line(const char* text, void* user) {
+    auto& out = *static_cast<std::string*>(user);
+    out += text;
+    out += '\n';
+    return 0;
+}
+
+inline int count_progress(int, int, void* user) {
+    ++*static_cast<int*>(user);
+    return 0;
+}
+
+template <typename Call>
+Outcome document(Call&& call) {
+    Outcome o;
+    std::vector<char> out(1 << 16, '\0');
+    char err[512] = "";
+    o.status = call(out.data(), static_cast<int>(out.size()), err, static_cast<int>(sizeof err));
+    o.err = err;
+    if (o.status >= 0) o.output = mask_timestamps(out.data());
+    return o;
+}
+
+}  // namespace detail
+
+// Every exported function that connects to a meter through an options text.
+inline const std::vector<MeterCall>& meter_calls() {
+    using namespace detail;
+    static const std::vector<MeterCall> calls = {
+        {"device_info", Output::Document, [](const Target& t) {
+             return document([&](char* out, int n, char* err, int e) {
+                 return tandrel_read_device_info(t.host.c_str(), t.meter.c_str(),
+                                                 t.options.c_str(), out, n, err, e);
+             });
+         }},
+        {"list_logs", Output::Document, [](const Target& t) {
+             return document([&](char* out, int n, char* err, int e) {
+                 return tandrel_list_logs(t.host.c_str(), t.meter.c_str(), t.options.c_str(),
+                                          out, n, err, e);
+             });
+         }},
+        {"read_live_ex", Output::Document, [](const Target& t) {
+             return document([&](char* out, int n, char* err, int e) {
+                 return tandrel_read_live_ex(t.host.c_str(), t.meter.c_str(), t.options.c_str(),
+                                             out, n, err, e);
+             });
+         }},
+        {"read_points", Output::Document, [](const Target& t) {
+             return document([&](char* out, int n, char* err, int e) {
+                 return tandrel_read_points(t.host.c_str(), t.meter.c_str(), t.options.c_str(),
+                                            "[4352, 5120, \"kWh import\", 3072, 0x0C01]", out, n,
+                                            err, e);
+             });
+         }},
+        {"read_datalog", Output::Lines, [](const Target& t) {
+             Outcome o;
+             char err[512] = "";
+             o.status = tandrel_read_datalog(t.host.c_str(), t.meter.c_str(), 1,
+                                             t.options.c_str(), collect_line, &o.output, err,
+                                             sizeof err);
+             o.err = err;
+             return o;
+         }},
+        {"read_eventlog", Output::Lines, [](const Target& t) {
+             Outcome o;
+             char err[512] = "";
+             o.status = tandrel_read_eventlog(t.host.c_str(), t.meter.c_str(), 0,
+                                              t.options.c_str(), collect_line, &o.output, err,
+                                              sizeof err);
+             o.err = err;
+             return o;
+         }},
+        {"export_datalog_ex", Output::Csv, [](const Target& t) {
+             Outcome o;
+             char err[512] = "";
+             o.status = tandrel_export_datalog_ex(t.host.c_str(), t.meter.c_str(), 1,
+                                                  t.csv_path.c_str(), t.options.c_str(),
+                                                  count_progress, &o.progress_calls, err,
+                                                  sizeof err);
+             o.err = err;
+             o.output = file_bytes(t.csv_path);
+             return o;
+         }},
+        {"export_eventlog_ex", Output::Csv, [](const Target& t) {
+             Outcome o;
+             char err[512] = "";
+             o.status = tandrel_export_eventlog_ex(t.host.c_str(), t.meter.c_str(), 0,
+                                                   t.csv_path.c_str(), t.options.c_str(),
+                                                   count_progress, &o.progress_calls, err,
+                                                   sizeof err);
+             o.err = err;
+             o.output = file_bytes(t.csv_path);
+             return o;
+         }},
+    };
+    return calls;
+}
+
+// Small logs, so that a call makes few requests: data log 1 (12 records of
+// 4 columns in blocks of 5) and an event log of 7 events.
+inline void install_small_logs(tandrel_sim::Simulator& sim) {
+    tandrel_sim::DataLogSpec data;
+    data.point_ids = {4352, 4353, 5120, 5888};
+    data.records = 12;
+    data.records_per_block = 5;
+    sim.set_datalog(1, data);
+    tandrel_sim::EventLogSpec events;
+    events.records_per_block = 5;
+    for (int i = 0; i < 7; ++i) {
+        tandrel_sim::Event e;
+        e.source_id = static_cast<std::uint16_t>(0x0100 + i);
+        e.effect_id = static_cast<std::uint16_t>(i);
+        e.event_no = static_cast<std::uint16_t>(i + 1);
+        e.value = 1000 * i - 3000;
+        e.time = 1767225600u + 60u * static_cast<unsigned>(i);
+        events.events.push_back(e);
+    }
+    sim.set_eventlog(events);
+}
+
+inline std::unique_ptr<tandrel_sim::Simulator> start_meter(tandrel_sim::Model model,
+                                                           const std::string& address = "127.0.0.1",
+                                                           std::uint16_t port = 0) {
+    tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
+    o.default_logs = false;
+    auto sim = std::make_unique<tandrel_sim::Simulator>(model, o);
+    install_small_logs(*sim);
+    sim->start(address, port);
+    return sim;
+}
+
+inline std::string options_for(const tandrel_sim::Simulator& sim, int timeout_ms) {
+    return "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":" +
+           std::to_string(timeout_ms) + "}";
+}
+
+}  // namespace hardening
