@@ -1,6 +1,6 @@
 // Scaling and printing of raw 32-bit values. The text must not follow the
-// host's locale (a host may have switched to a decimal comma), so numbers go
-// through std::to_chars, which always prints the classic "C" form.
+// host's locale (a host may have switched to a decimal comma), so numbers are
+// written digit by digit or by std::to_chars, both always in the "C" form.
 #include "value_format.h"
 
 #include <charconv>
