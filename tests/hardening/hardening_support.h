@@ -217,12 +217,16 @@ inline const std::vector<MeterCall>& meter_calls() {
 
 // Small logs, so that a call makes few requests: data log 1 (12 records of
 // 4 columns in blocks of 5) and an event log of 7 events.
-inline void install_small_logs(tandrel_sim::Simulator& sim) {
+inline tandrel_sim::DataLogSpec small_datalog(int records) {
     tandrel_sim::DataLogSpec data;
     data.point_ids = {4352, 4353, 5120, 5888};
-    data.records = 12;
+    data.records = records;
     data.records_per_block = 5;
-    sim.set_datalog(1, data);
+    return data;
+}
+
+inline void install_small_logs(tandrel_sim::Simulator& sim) {
+    sim.set_datalog(1, small_datalog(12));
     tandrel_sim::EventLogSpec events;
     events.records_per_block = 5;
     for (int i = 0; i < 7; ++i) {
