@@ -4,7 +4,9 @@
 #include "log_transfer.h"
 
 #include <stdexcept>
+#include <string>
 
+#include "api/log_sink.h"
 #include "logs/file_info.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -77,6 +79,12 @@ void transfer::throw_block_too_large(int file, int count, int size) {
     throw std::runtime_error("File " + std::to_string(file) + ": block of " +
                              std::to_string(count) + " records of " + std::to_string(size) +
                              " words is too large");
+}
+
+void transfer::log_stall(int file, int delivered) {
+    log_msg(LogLevel::Warning, "File " + std::to_string(file) +
+                                   ": no forward progress, stopping after " +
+                                   std::to_string(delivered) + " records");
 }
 
 void transfer::log_summary(int file, int delivered, int blocks) {

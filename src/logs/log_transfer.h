@@ -5,10 +5,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
-
-#include "api/log_sink.h"
 
 namespace tandrel {
 
@@ -58,6 +55,7 @@ int read_blocks(Port& port, int file, int limit, const RecordCallback& callback,
                 int max_blocks = MAX_BLOCKS);
 
 [[noreturn]] void throw_block_too_large(int file, int count, int size);
+void log_stall(int file, int delivered);
 void log_summary(int file, int delivered, int blocks);
 
 }  // namespace transfer
@@ -88,9 +86,7 @@ int transfer::read_blocks(Port& port, int file, int limit, const RecordCallback&
             if (!scan.stop) {
                 stall_streak = scan.fresh == 0 ? stall_streak + 1 : 0;
                 if (stall_streak > 1) {
-                    log_msg(LogLevel::Warning, "File " + std::to_string(file) +
-                                                   ": no forward progress, stopping after " +
-                                                   std::to_string(state.delivered) + " records");
+                    log_stall(file, state.delivered);
                     break;
                 }
             }

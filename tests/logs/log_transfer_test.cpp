@@ -6,6 +6,9 @@
 
 #include <mutex>
 #include <stdexcept>
+#include <string>
+
+#include "api/log_sink.h"
 
 namespace tandrel {
 namespace {
