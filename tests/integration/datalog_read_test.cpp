@@ -242,15 +242,21 @@ TEST_F(DatalogRead, StopAtTheHeaderRequestsNoBlock) {
     EXPECT_EQ(acknowledgements(), 0);
 }
 
-TEST_F(DatalogRead, StopAtALaterRecordKeepsWhatWasDelivered) {
-    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
-    const auto f = formats({4352, 4353}, 2);
-    Collected out;
-    out.stop_at = 14;
-    EXPECT_EQ(read(1, out), -2);
-    ASSERT_EQ(out.lines.size(), 14u);
-    EXPECT_EQ(out.lines[13], record(13, sim->log_records(1)[12], f));
-    EXPECT_EQ(acknowledgements(), 1);
+TEST_F(DatalogRead, StopAtARecordKeepsWhatWasDelivered) {
+    // The first record (object 2) and one in the second block (object 14).
+    for (const size_t stop_at : {size_t{2}, size_t{14}}) {
+        sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
+        const auto f = formats({4352, 4353}, 2);
+        Collected out;
+        out.stop_at = stop_at;
+        EXPECT_EQ(read(1, out), -2);
+        EXPECT_STREQ(err, "Cancelled by caller");
+        ASSERT_EQ(out.lines.size(), stop_at);
+        EXPECT_EQ(out.lines[0], header(1, 30, f));
+        EXPECT_EQ(out.lines.back(), record(static_cast<int>(stop_at) - 1,
+                                           sim->log_records(1)[stop_at - 2], f));
+        EXPECT_EQ(acknowledgements(), stop_at > 11 ? 1 : 0);
+    }
 }
 
 TEST_F(DatalogRead, BrokenConnectionMidReadKeepsWhatWasDelivered) {
