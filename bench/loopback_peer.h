@@ -4,7 +4,12 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <arpa/inet.h>
 #include <modbus.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -83,6 +88,54 @@ public:
 private:
     std::chrono::steady_clock::time_point started_;
     std::vector<double> times_;
+};
+
+// A bare socket to the simulator: the floor under any client. Closed on every path.
+class RawSocket {
+public:
+    explicit RawSocket(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        if (fd_ < 0) throw std::runtime_error("socket failed");
+        const int one = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd_);
+            throw std::runtime_error("connect failed");
+        }
+    }
+    ~RawSocket() { ::close(fd_); }
+    RawSocket(const RawSocket&) = delete;
+    RawSocket& operator=(const RawSocket&) = delete;
+
+    void send_frame(const std::uint8_t* frame, std::size_t size) {
+        if (::send(fd_, frame, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) {
+            throw std::runtime_error("send failed");
+        }
+    }
+    void receive(std::uint8_t* into, std::size_t size) {
+        for (std::size_t got = 0; got < size;) {
+            const ssize_t n = ::recv(fd_, into + got, size - got, 0);
+            if (n <= 0) throw std::runtime_error("recv failed");
+            got += static_cast<std::size_t>(n);
+        }
+    }
+
+    // One answer whole, as long as its header says; false on a length out of range.
+    bool receive_frame(std::vector<std::uint8_t>& frame) {
+        frame.resize(7);
+        receive(frame.data(), 7);
+        const std::size_t length = (static_cast<std::size_t>(frame[4]) << 8) | frame[5];
+        if (length < 2 || length > 254) return false;
+        frame.resize(6 + length);
+        receive(frame.data() + 7, length - 1);
+        return true;
+    }
+
+private:
+    int fd_;
 };
 
 // libmodbus's TCP context, freed on every path.

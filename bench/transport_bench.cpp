@@ -3,12 +3,6 @@
 // simulator, and the bare loopback round trip that bounds them both.
 #include <benchmark/benchmark.h>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <arpa/inet.h>
-
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -72,49 +66,11 @@ void BM_ReadWords_Libmodbus(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
-// A bare socket that the round trip below owns and closes.
-class RawSocket {
-public:
-    explicit RawSocket(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        if (fd_ < 0) throw std::runtime_error("socket failed");
-        const int one = 1;
-        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-            ::close(fd_);
-            throw std::runtime_error("connect failed");
-        }
-    }
-    ~RawSocket() { ::close(fd_); }
-    RawSocket(const RawSocket&) = delete;
-    RawSocket& operator=(const RawSocket&) = delete;
-
-    void send_frame(const std::uint8_t* frame, std::size_t size) {
-        if (::send(fd_, frame, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) {
-            throw std::runtime_error("send failed");
-        }
-    }
-    // The whole answer to one 1-register read: 7 header bytes and 4 PDU bytes.
-    void receive(std::uint8_t* into, std::size_t size) {
-        for (std::size_t got = 0; got < size;) {
-            const ssize_t n = ::recv(fd_, into + got, size - got, 0);
-            if (n <= 0) throw std::runtime_error("recv failed");
-            got += static_cast<std::size_t>(n);
-        }
-    }
-
-private:
-    int fd_;
-};
-
 // The floor under every operation: one Modbus frame out, one back, nothing
 // built or checked.
 void BM_RoundTrip_Raw(benchmark::State& state) {
     tandrel_sim::Simulator& sim = bulk_meter();
-    RawSocket sock(sim.port());
+    bench::RawSocket sock(sim.port());
     const std::uint8_t request[12] = {0, 1, 0, 0, 0, 6, 1, 3, BULK_BASE >> 8, 0, 0, 1};
     std::uint8_t answer[11];
     const bench::RequestCount requests(sim);
@@ -140,7 +96,7 @@ void BM_ConnectRoundTrip_Raw(benchmark::State& state) {
     for (auto _ : state) {
         times.start();
         {
-            RawSocket sock(sim.port());
+            bench::RawSocket sock(sim.port());
             sock.send_frame(request, sizeof request);
             sock.receive(answer, sizeof answer);
         }
@@ -152,8 +108,10 @@ void BM_ConnectRoundTrip_Raw(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_RoundTrip_Raw)->MinTime(0.5);
-BENCHMARK(BM_ConnectRoundTrip_Raw)->MinTime(0.2);
-BENCHMARK(BM_ReadWords_Ours)->Arg(1)->Arg(120)->Arg(1000)->Arg(10000)->MinTime(0.5);
-BENCHMARK(BM_ReadWords_Libmodbus)->Arg(1)->Arg(120)->Arg(1000)->Arg(10000)->MinTime(0.5);
+BENCHMARK(BM_RoundTrip_Raw)->MinTime(0.5)->UseRealTime();
+BENCHMARK(BM_ConnectRoundTrip_Raw)->MinTime(0.2)->UseRealTime();
+BENCHMARK(BM_ReadWords_Ours)->Arg(1)->Arg(120)->Arg(1000)->Arg(10000)
+    ->MinTime(0.5)->UseRealTime();
+BENCHMARK(BM_ReadWords_Libmodbus)->Arg(1)->Arg(120)->Arg(1000)->Arg(10000)
+    ->MinTime(0.5)->UseRealTime();
 BENCHMARK_MAIN();
