@@ -22,9 +22,11 @@ bool send_delivery(Socket& sock, const Delivery& d, const std::atomic<bool>& sto
     }
     if (d.frame.empty()) return true;
     if (!d.one_byte_segments) return sock.send_all(d.frame.data(), d.frame.size());
+    // The short pause keeps the bytes from merging in the peer's receive
+    // queue, so that the peer really reads them one by one.
     for (std::uint8_t byte : d.frame) {
         if (!sock.send_all(&byte, 1)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     return true;
 }
