@@ -35,4 +35,10 @@ wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
-ctest --test-dir "$build_dir" --timeout 300 --output-on-failure
+# The hardening suite (fault matrix at every request, 64-thread soak) runs in
+# the native and sanitizer stages; under Wine it alone would take many
+# minutes, and it counts descriptors through /proc, which under Wine are the
+# emulator's own. It is still built here. TANDREL_WINE_ALL=1 runs it too.
+exclude=('^test_hardening$')
+[[ "${TANDREL_WINE_ALL:-0}" == 1 ]] && exclude=('^$')
+ctest --test-dir "$build_dir" --timeout 300 --output-on-failure -E "${exclude[0]}"
