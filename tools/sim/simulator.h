@@ -80,7 +80,7 @@ enum class FaultAction {
     OneByteSegments,     // send the answer one byte per TCP segment
     WrongTransactionId,  // answer with transaction id + 1
     WrongFunctionCode,   // answer with the function code + 1
-    BadByteCount,        // read answer whose byte count is one too small
+    BadByteCount,        // read answer whose byte count is one too small; a write echo gains a byte
     MbapLength,          // answer whose MBAP length field says `mbap_length`
 };
 
@@ -99,12 +99,13 @@ struct Fault {
     int mbap_length = 0;      // for MbapLength
     bool once = true;         // once: acts on the first matching request only (any connection)
 
+    // Every request touching the address, on every connection (always).
     static Fault exception_at(std::uint16_t address, int code = 2);
     static Fault exception_at_request(int n, int code = 2);
     static Fault delay_at_request(int n, int ms);
     static Fault silence_at_request(int n);
     static Fault close_at_request(int n);
-    static Fault one_byte_segments();            // every answer, all connections
+    static Fault one_byte_segments();  // every answer, all connections (always)
     static Fault wrong_transaction_id_at_request(int n);
     static Fault wrong_function_code_at_request(int n);
     static Fault bad_byte_count_at_request(int n);
