@@ -3,6 +3,7 @@
 // that the fault matrix and the soak can walk them all alike.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -107,7 +108,7 @@ struct Target {
     std::string csv_path;
 };
 
-enum class Output { Document, Lines, Csv };
+enum class Output { Document, Lines, Csv, Files };
 
 struct MeterCall {
     const char* name;
@@ -215,6 +216,49 @@ inline const std::vector<MeterCall>& meter_calls() {
     return calls;
 }
 
+constexpr std::uint16_t DIAG_ADDRESS = 0x3E80;
+
+namespace detail {
+
+// The four files of the bulk export in name order (the names carry the time),
+// each followed by a form feed.
+inline Outcome em133_all(const Target& t) {
+    const std::string dir = t.csv_path + ".d";
+    fs::create_directories(dir);
+    Outcome o;
+    char err[512] = "";
+    o.status = tandrel_export_em133_all(t.host.c_str(), 0, 0, dir.c_str(), err, sizeof err);
+    o.err = err;
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    for (const std::string& f : files) o.output += file_bytes(f) + "\f";
+    fs::remove_all(dir);
+    return o;
+}
+
+inline Outcome em235_diagnostics(const Target& t) {
+    Outcome o;
+    char err[512] = "";
+    o.status = tandrel_export_em235_diagnostics(t.host.c_str(), 1, DIAG_ADDRESS + 1, 2, "HI_FIRST",
+                                                t.csv_path.c_str(), err, sizeof err);
+    o.err = err;
+    o.output = file_bytes(t.csv_path) + "\f";
+    return o;
+}
+
+}  // namespace detail
+
+// The two functions without options: port 502, unit 1, a 30 s time-out.
+// Their meter needs data logs 1-3 (em133) or the diagnostics word (em235).
+inline const std::vector<MeterCall>& fixed_port_calls() {
+    static const std::vector<MeterCall> calls = {
+        {"export_em133_all", Output::Files, detail::em133_all},
+        {"export_em235_diagnostics", Output::Files, detail::em235_diagnostics},
+    };
+    return calls;
+}
+
 // Small logs, so that a call makes few requests: data log 1 (12 records of
 // 4 columns in blocks of 5) and an event log of 7 events.
 inline tandrel_sim::DataLogSpec small_datalog(int records) {
@@ -227,6 +271,12 @@ inline tandrel_sim::DataLogSpec small_datalog(int records) {
 
 inline void install_small_logs(tandrel_sim::Simulator& sim) {
     sim.set_datalog(1, small_datalog(12));
+    if (sim.model() == tandrel_sim::Model::EM133) {  // the bulk export reads data logs 1-3
+        sim.set_datalog(2, small_datalog(3));
+        sim.set_datalog(3, small_datalog(6));
+    } else {
+        sim.set_diagnostics(DIAG_ADDRESS, 1, 0x1234, 0x8001);
+    }
     tandrel_sim::EventLogSpec events;
     events.records_per_block = 5;
     for (int i = 0; i < 7; ++i) {

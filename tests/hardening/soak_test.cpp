@@ -26,7 +26,6 @@ using tandrel_sim::Model;
 
 constexpr int THREADS = 64;
 constexpr int METERS = 8;
-constexpr std::uint16_t DIAG_ADDRESS = 0x3E80;
 
 int soak_seconds() {
     const char* text = std::getenv("TANDREL_SOAK_SECONDS");
@@ -43,32 +42,6 @@ Outcome list_points(const Target& t) {
 
 Outcome version(const Target&) { return {0, "", tandrel_version(), 0}; }
 
-// The four files of the bulk export, in name order; the names carry the time.
-Outcome em133_all(const Target& t) {
-    const std::string dir = t.csv_path + ".d";
-    fs::create_directories(dir);
-    Outcome o;
-    char err[512] = "";
-    o.status = tandrel_export_em133_all(t.host.c_str(), 0, 0, dir.c_str(), err, sizeof err);
-    o.err = err;
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
-    for (const std::string& f : files) o.output += file_bytes(f) + "\f";
-    fs::remove_all(dir);
-    return o;
-}
-
-Outcome em235_diagnostics(const Target& t) {
-    Outcome o;
-    char err[512] = "";
-    o.status = tandrel_export_em235_diagnostics(t.host.c_str(), 1, DIAG_ADDRESS + 1, 2, "HI_FIRST",
-                                                t.csv_path.c_str(), err, sizeof err);
-    o.err = err;
-    o.output = file_bytes(t.csv_path);
-    return o;
-}
-
 struct Work {
     std::string name;
     std::function<Outcome(const Target&)> run;
@@ -80,8 +53,8 @@ std::vector<Work> all_work() {
     for (const MeterCall& c : meter_calls()) work.push_back({c.name, c.run, 3});
     work.push_back({"list_points", list_points, 3});
     work.push_back({"version", version, 3});
-    work.push_back({"em133_all", em133_all, 1});
-    work.push_back({"em235_diagnostics", em235_diagnostics, 2});
+    work.push_back({"em133_all", fixed_port_calls()[0].run, 1});
+    work.push_back({"em235_diagnostics", fixed_port_calls()[1].run, 2});
     return work;
 }
 
@@ -108,12 +81,6 @@ protected:
             const Model model = m % 2 == 0 ? Model::EM133 : Model::EM235;
             const std::string host = "127.0.92." + std::to_string(m + 1);
             meters.push_back(start_meter(model, host, 502));
-            if (model == Model::EM235) {
-                meters.back()->set_diagnostics(DIAG_ADDRESS, 1, 0x1234, 0x8001);
-            } else {  // the bulk export reads data logs 1-3
-                meters.back()->set_datalog(2, small_datalog(3));
-                meters.back()->set_datalog(3, small_datalog(6));
-            }
             hosts.push_back(host);
             models.push_back(model == Model::EM133 ? "em133" : "em235");
         }
