@@ -16,7 +16,7 @@ void define32(RegisterMap& regs, std::uint16_t address, std::uint32_t v) {
 // the fixed overrides, setpoint actions, setpoint operated and released,
 // external events by source and by effect, setup areas, setpoints setup,
 // clear/reset effects, and pairs with no text at all.
-const std::vector<std::pair<std::uint16_t, std::uint16_t>>& EVENT_KINDS() {
+const std::vector<std::pair<std::uint16_t, std::uint16_t>>& event_kinds() {
     static const std::vector<std::pair<std::uint16_t, std::uint16_t>> KINDS = {
         {0x031D, 0xE100}, {0x5A00, 0x2000}, {0x5A00, 0x2001}, {0x0080, 0xE103},
         {0x0302, 0xE103}, {0x0302, 0xE102}, {0x0500, 0xE102}, {0x0303, 0xE105},
@@ -123,7 +123,7 @@ std::map<int, DataLogSpec> default_datalogs(Model model, std::uint32_t end_time)
 
 EventLogSpec default_eventlog(std::uint32_t end_time) {
     EventLogSpec s;
-    const auto& kinds = EVENT_KINDS();
+    const auto& kinds = event_kinds();
     const int count = 2 * static_cast<int>(kinds.size());
     for (int i = 0; i < count; ++i) {
         const auto& k = kinds[static_cast<std::size_t>(i) % kinds.size()];
