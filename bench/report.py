@@ -108,7 +108,7 @@ def plain_outputs(raw_dir):
     for path in sorted(glob.glob(os.path.join(raw_dir, "*_bench.txt"))):
         if not os.path.exists(path[:-4] + ".json"):
             with open(path) as f:
-                out[os.path.basename(path)[:-4]] = f.read().strip()
+                out[os.path.basename(path)[:-4]] = f.read().strip("\n")
     return out
 
 
@@ -209,7 +209,12 @@ def markdown(result):
         ", ".join("%.1f" % x for x in ctx.get("load_avg", []))),
         "`bash scripts/bench.sh` (Release; medians of %s repetitions, randomly interleaved)." % result["repetitions"],
         "Client and simulator share the machine's cores, so every figure includes the",
-        "simulator's own work.", "",
+        "simulator's own work."]
+    load = ctx.get("load_avg", [0])[0]
+    if m["cores"] and load > m["cores"]:
+        out += ["**The load average exceeded the core count: other work shared the cores, so single",
+                "ratios scatter by tens of percent between runs; rerun on a quiet machine.**"]
+    out += ["",
         "Bare loopback round trip of one Modbus frame (raw socket, simulator): **%s us** median" % us(rtt),
         "per frame, %s us mean; with connect, accept and close: %s us." % (
             us(result["round_trip_mean_ns"]), us(result["connect_round_trip_ns"])),
@@ -252,6 +257,17 @@ def markdown(result):
         out += table(["path", "whole call per record", "of which decoding and formatting"],
                      [[v["label"], "%.0f" % v["library_ir"], "%.0f" % v["format_ir"]]
                       for v in result["instructions"].values()])
+    csv = result["instructions"].get("csv")
+    if csv:
+        share = csv["format_ir"] / csv["library_ir"] * 100 if csv["library_ir"] else 0
+        out += ["", "Where the time goes: the library's own work is about %.0f instructions a record in the" %
+                csv["library_ir"],
+                "CSV export, %.0f %% of it decoding and formatting; the rest (transport, block handling," % share,
+                "file writing) comes to about %.0f instructions per request (10 records, 7 requests a" %
+                ((csv["library_ir"] - csv["format_ir"]) * 10 / 7),
+                "block), well under a microsecond. Everything else is",
+                "waiting on the socket and the simulator, which is why the same frames replayed over a",
+                "bare socket take about as long as the calls themselves."]
     if result["other"]:
         out += ["", "The other benchmarks of bench/ (medians; formatting without the network, the simulator):", ""]
         out += table(["benchmark", "time", "counters"],
