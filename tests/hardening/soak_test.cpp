@@ -42,21 +42,26 @@ Outcome list_points(const Target& t) {
 
 Outcome version(const Target&) { return {0, "", tandrel_version(), 0}; }
 
-struct Work {
-    std::string name;
-    std::function<Outcome(const Target&)> run;
-    int models;  // bit 0: em133, bit 1: em235
-};
-
-std::vector<Work> all_work() {
-    std::vector<Work> work;
-    for (const MeterCall& c : meter_calls()) work.push_back({c.name, c.run, 3});
-    work.push_back({"list_points", list_points, 3});
-    work.push_back({"version", version, 3});
-    work.push_back({"em133_all", fixed_port_calls()[0].run, 1});
-    work.push_back({"em235_diagnostics", fixed_port_calls()[1].run, 2});
-    return work;
+// The short forms use port 502 and the default time-out, as the meters do here.
+Outcome read_live(const Target& t) {
+    return detail::document([&](char* out, int n, char* err, int e) {
+        return tandrel_read_live(t.host.c_str(), t.meter.c_str(), out, n, err, e);
+    });
 }
+
+template <typename Export>
+Outcome short_export(const Target& t, int file, Export&& run) {
+    Outcome o;
+    char err[512] = "";
+    o.status = run(t.host.c_str(), t.meter.c_str(), file, t.csv_path.c_str(), err,
+                   static_cast<int>(sizeof err));
+    o.err = err;
+    o.output = file_bytes(t.csv_path);
+    return o;
+}
+
+Outcome export_datalog(const Target& t) { return short_export(t, 1, tandrel_export_datalog); }
+Outcome export_eventlog(const Target& t) { return short_export(t, 0, tandrel_export_eventlog); }
 
 // Serialisation of the log callback, watched from inside it.
 struct LogWatch {
@@ -72,6 +77,34 @@ void TANDREL_CALL watch_log(int, const char* message, void* user) {
     (void)length;
     w.messages.fetch_add(1);
     w.inside.fetch_sub(1);
+}
+
+LogWatch log_watch;
+
+// Installing the callback again while messages flow must not open a window.
+Outcome reinstall_log_callback(const Target&) {
+    tandrel_set_log_callback(watch_log, &log_watch);
+    return {};
+}
+
+struct Work {
+    std::string name;
+    std::function<Outcome(const Target&)> run;
+    int models;  // bit 0: em133, bit 1: em235
+};
+
+std::vector<Work> all_work() {
+    std::vector<Work> work;
+    for (const MeterCall& c : meter_calls()) work.push_back({c.name, c.run, 3});
+    work.push_back({"list_points", list_points, 3});
+    work.push_back({"version", version, 3});
+    work.push_back({"read_live", read_live, 3});
+    work.push_back({"export_datalog", export_datalog, 3});
+    work.push_back({"export_eventlog", export_eventlog, 3});
+    work.push_back({"set_log_callback", reinstall_log_callback, 3});
+    work.push_back({"em133_all", fixed_port_calls()[0].run, 1});
+    work.push_back({"em235_diagnostics", fixed_port_calls()[1].run, 2});
+    return work;
 }
 
 class Soak : public ::testing::Test {
@@ -141,7 +174,7 @@ protected:
 };
 
 TEST_F(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
-    LogWatch watch;
+    LogWatch& watch = log_watch;
     tandrel_set_log_callback(watch_log, &watch);
     for (size_t w = 0; w < work.size(); ++w) {
         for (int m = 0; m < METERS; ++m) {
