@@ -3,7 +3,7 @@
 #include "device_info.h"
 
 #include <charconv>
-#include <stdexcept>
+#include <exception>
 
 #include "api/call_frame.h"
 #include "api/json_text.h"
@@ -24,7 +24,7 @@ bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 double read_pt_ratio(ModbusTcpClient& client, MeterModel model) {
     try {
         return read_words(client, pt_ratio_register(model), 1)[0] * 0.1;
-    } catch (const std::runtime_error&) {
+    } catch (const std::exception&) {
         return 1.0;
     }
 }
