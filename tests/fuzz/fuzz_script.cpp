@@ -41,7 +41,7 @@ Answer AnswerTape::next(std::uint16_t tid, const std::vector<std::uint8_t>& requ
     const int op = take();
     Answer a;
     if (op < 0) {
-        a.frame = mbap_frame(tid, {static_cast<std::uint8_t>(fc | 0x80), 4});
+        a.close_after = true;
     } else if (op < 0xC0) {
         a.frame = mbap_frame(tid, fitting_pdu(request_pdu));
     } else if (op < 0xE0) {

@@ -3,7 +3,8 @@
 // and byte count, register contents from the tape), so the fuzzer reaches the
 // decoders; the rest are exceptions, raw PDUs, bad MBAP lengths, wrong
 // transaction ids, byte-wise segments and closed connections. A spent tape
-// answers exception 4 to everything, so every call ends at once.
+// closes the connection: the client then fails every further request at once,
+// so a call ends without a round trip per remaining point or file.
 #pragma once
 
 #include <cstddef>
