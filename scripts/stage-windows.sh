@@ -31,6 +31,8 @@ cmake --build "$build_dir" -j"$jobs"
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 # The server must not inherit CTest's pipes, or CTest waits for it forever.
+# It needs the prefix folder to exist; wine fills it on first use.
+mkdir -p "$WINEPREFIX"
 wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
