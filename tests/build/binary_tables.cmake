@@ -101,13 +101,12 @@ function(is_system_dll dll out)
   endif()
 endfunction()
 
-# True when the file holds the text as UTF-16LE, as version resources store it.
+# True when the file holds the text as a whole UTF-16LE string, as version
+# resources store their values.
 function(utf16_text_present file text out)
-  file(READ "${file}" hex HEX)
-  string(HEX "${text}" ascii)
-  string(REGEX REPLACE "(..)" "\\100" wide "${ascii}")
-  string(FIND "${hex}" "${wide}" at)
-  if(at GREATER -1)
+  string(REGEX REPLACE "([][.*+?^$()|\\])" "\\\\\\1" pattern "${text}")
+  file(STRINGS "${file}" found ENCODING UTF-16LE REGEX "^${pattern}$")
+  if(found)
     set(${out} TRUE PARENT_SCOPE)
   else()
     set(${out} FALSE PARENT_SCOPE)
