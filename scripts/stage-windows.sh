@@ -32,7 +32,9 @@ stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 # The server must not inherit CTest's pipes, or CTest waits for it forever.
 # It needs the prefix folder to exist; wine fills it on first use.
+# A server left persistent by an interrupted run would never exit: end it.
 mkdir -p "$WINEPREFIX"
+wineserver -k </dev/null >/dev/null 2>&1 || true
 wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
@@ -41,6 +43,6 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 # the native and sanitizer stages; under Wine it alone would take many
 # minutes, and it counts descriptors through /proc, which under Wine are the
 # emulator's own. It is still built here. TANDREL_WINE_ALL=1 runs it too.
-exclude=('^test_hardening$')
-[[ "${TANDREL_WINE_ALL:-0}" == 1 ]] && exclude=('^$')
-ctest --test-dir "$build_dir" --timeout 300 --output-on-failure -E "${exclude[0]}"
+exclude='^test_hardening$'
+[[ "${TANDREL_WINE_ALL:-0}" == 1 ]] && exclude='^$'
+ctest --test-dir "$build_dir" --timeout 300 --output-on-failure -E "$exclude"
