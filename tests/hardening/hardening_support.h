@@ -296,6 +296,8 @@ inline std::unique_ptr<tandrel_sim::Simulator> start_meter(tandrel_sim::Model mo
                                                            std::uint16_t port = 0) {
     tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
     o.default_logs = false;
+    // Requests are counted, not kept: a long soak must not grow the simulator.
+    o.request_log_limit = 0;
     auto sim = std::make_unique<tandrel_sim::Simulator>(model, o);
     install_small_logs(*sim);
     sim->start(address, port);

@@ -207,8 +207,8 @@ TEST_F(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
     }
 #endif
     RecordProperty("calls", static_cast<int>(calls.load()));
-    std::printf("soak: %ld calls in %d s with %d threads against %d meters\n", calls.load(),
-                soak_seconds(), THREADS, METERS);
+    std::printf("soak: %ld calls in %d s with %d threads against %d meters, RSS %+ld KiB\n",
+                calls.load(), soak_seconds(), THREADS, METERS, rss_kib() - rss_before);
 }
 
 }  // namespace
