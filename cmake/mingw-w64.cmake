@@ -10,7 +10,6 @@ set(CMAKE_CXX_COMPILER ${TANDREL_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${TANDREL_MINGW_TRIPLET}-windres)
 set(CMAKE_AR ${TANDREL_MINGW_TRIPLET}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${TANDREL_MINGW_TRIPLET}-gcc-ranlib-posix CACHE FILEPATH "")
-set(TANDREL_OBJDUMP ${TANDREL_MINGW_TRIPLET}-objdump CACHE STRING "objdump that reads PE files")
 
 # Look for headers and libraries in the target's tree only; programs still
 # come from the build machine.
