@@ -32,7 +32,7 @@ void serve_addresses(Peer& peer) {
                 pdu.push_back(static_cast<uint8_t>(a & 0xFF));
             }
         } else {
-            pdu.insert(pdu.end(), f.pdu.begin() + 1, f.pdu.begin() + 5);
+            for (size_t i = 1; i < 5; ++i) pdu.push_back(f.pdu[i]);
         }
         peer.send(testing::response_frame(f.transaction_id, pdu));
     }

@@ -31,14 +31,16 @@ void Peer::send_bytewise(const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
                                     int length_field) {
     const int length = length_field >= 0 ? length_field : static_cast<int>(pdu.size()) + 1;
-    std::vector<uint8_t> out{static_cast<uint8_t>(transaction_id >> 8),
-                             static_cast<uint8_t>(transaction_id & 0xFF),
-                             0,
-                             0,
-                             static_cast<uint8_t>(length >> 8),
-                             static_cast<uint8_t>(length & 0xFF),
-                             1};
-    out.insert(out.end(), pdu.begin(), pdu.end());
+    std::vector<uint8_t> out;
+    out.reserve(7 + pdu.size());
+    out.push_back(static_cast<uint8_t>(transaction_id >> 8));
+    out.push_back(static_cast<uint8_t>(transaction_id & 0xFF));
+    out.push_back(0);
+    out.push_back(0);
+    out.push_back(static_cast<uint8_t>(length >> 8));
+    out.push_back(static_cast<uint8_t>(length & 0xFF));
+    out.push_back(1);
+    for (const uint8_t b : pdu) out.push_back(b);
     return out;
 }
 
