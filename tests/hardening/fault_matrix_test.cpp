@@ -16,7 +16,7 @@ namespace {
 using tandrel_sim::Fault;
 using tandrel_sim::Model;
 
-constexpr int TIMEOUT_MS = 250;
+constexpr int TIMEOUT_MS = 500;
 // Generous: the guard is against hangs (a time-out per later request, a
 // blocking read), not a speed requirement, and CI machines are shared.
 constexpr int HANG_MARGIN_MS = 2500;

@@ -16,36 +16,17 @@
 #include <vector>
 
 #include "sim/simulator.h"
+#include "support/process_info.h"
 #include "tandrel.h"
 
 namespace hardening {
 
 namespace fs = std::filesystem;
 
-// Open descriptors of this process; -1 where /proc/self/fd does not exist.
-inline int count_fds() {
-    std::error_code ec;
-    fs::directory_iterator it("/proc/self/fd", ec);
-    if (ec) return -1;
-    int n = 0;
-    for (; it != fs::directory_iterator(); it.increment(ec)) ++n;
-    return n;
-}
-
-// Resident set size in KiB; -1 where /proc/self/status does not exist.
-inline long rss_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = -1;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
-}
+// Open descriptors and resident memory of this process; -1 where the
+// platform cannot tell (a Windows build), and the check is then skipped.
+inline int count_fds() { return tandrel::testing::open_descriptor_count(); }
+inline long rss_kib() { return tandrel::testing::resident_kib(); }
 
 inline std::string file_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
