@@ -111,6 +111,50 @@ TEST(NullArguments, FirstMissingArgumentIsReported) {
     EXPECT_STREQ(err, "word_order must not be null");
 }
 
+// The functions that take options fail on them or on the meter model before
+// they connect or create a file. Most read the options first; the event log
+// export checks the model first (read_points too: its own test covers it).
+struct OptionsCall {
+    const char* function;
+    bool model_first;
+    std::function<int(const char* meter, const char* options, char* err, int n)> call;
+};
+
+std::vector<OptionsCall> options_calls() {
+    const char* csv = "/nonexistent-dir/x.csv";
+    return {
+        {"read_device_info", false, [](auto m, auto o, char* e, int n) { char out[64]; return tandrel_read_device_info("127.0.0.1", m, o, out, 64, e, n); }},
+        {"list_logs", false, [](auto m, auto o, char* e, int n) { char out[64]; return tandrel_list_logs("127.0.0.1", m, o, out, 64, e, n); }},
+        {"read_live_ex", false, [](auto m, auto o, char* e, int n) { char out[64]; return tandrel_read_live_ex("127.0.0.1", m, o, out, 64, e, n); }},
+        {"read_datalog", false, [](auto m, auto o, char* e, int n) { return tandrel_read_datalog("127.0.0.1", m, 1, o, ignore_line, nullptr, e, n); }},
+        {"read_eventlog", false, [](auto m, auto o, char* e, int n) { return tandrel_read_eventlog("127.0.0.1", m, 0, o, ignore_line, nullptr, e, n); }},
+        {"export_datalog_ex", false, [csv](auto m, auto o, char* e, int n) { return tandrel_export_datalog_ex("127.0.0.1", m, 1, csv, o, nullptr, nullptr, e, n); }},
+        {"export_eventlog_ex", true, [csv](auto m, auto o, char* e, int n) { return tandrel_export_eventlog_ex("127.0.0.1", m, 0, csv, o, nullptr, nullptr, e, n); }},
+    };
+}
+
+TEST(ArgumentOrder, OptionsAndModelAreCheckedBeforeConnecting) {
+    const struct {
+        const char* meter;
+        const char* options;
+        const char* message;
+    } cases[] = {
+        {"em999", "{\"port\":0}", "options.port must be 1-65535"},
+        {"em999", "{\"timeout_ms\":5}", "options.timeout_ms must be 100-3600000"},
+        {"em133", "{\"unit_id\":256}", "options.unit_id must be 0-255"},
+        {"em999", nullptr, "Unknown meter model 'em999' (expected em133 or em235)"},
+    };
+    const std::string bad_model = cases[3].message;
+    for (const OptionsCall& f : options_calls()) {
+        for (const auto& c : cases) {
+            char err[128];
+            EXPECT_EQ(f.call(c.meter, c.options, err, sizeof err), -1) << f.function;
+            const bool model_wins = f.model_first && std::string(c.meter) == "em999";
+            EXPECT_EQ(std::string(err), model_wins ? bad_model : c.message) << f.function;
+        }
+    }
+}
+
 constexpr int GUARD = 32;
 
 // Output lengths that cannot hold any document.

@@ -67,16 +67,6 @@ TEST_F(DatalogExport, RealisticLogEveryByteAndEveryProgressCall) {
     EXPECT_EQ(progress.calls, counts(300, 300));
 }
 
-TEST_F(DatalogExport, SixteenColumnsFiftyPerBlock) {
-    std::vector<uint16_t> ids = EIGHT_POINTS;
-    ids.insert(ids.end(), {4358, 4359, 4360, 5121, 5122, 3843, 5378, 0xF00D});
-    sim->set_raw_log(2, raw_records(260, 16, 65500), 50, ids);
-    const std::string expected = expected_csv(2, ids, 16, 260);
-    const std::string path = dir.file("dl2.csv");
-    ASSERT_EQ(export_to(2, path), 260) << err;
-    EXPECT_EQ(file_bytes(path), expected);
-}
-
 TEST_F(DatalogExport, NoPointIdsGivesParamHeadersFromTheFirstRecord) {
     sim->set_raw_log(3, raw_records(33, 4), 10);
     tandrel_sim::FileInfoSpec info;
@@ -127,27 +117,20 @@ TEST_F(DatalogExport, EmptyLogWithoutColumnsLeavesAnEmptyFile) {
     EXPECT_EQ(file_bytes(path), "");
 }
 
-TEST_F(DatalogExport, CancelAtTheFirstProgressKeepsTitleAndOneLine) {
-    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
-    const std::string expected = expected_csv(1, {4352, 4353}, 2, 1);
-    Progress progress;
-    progress.stop_at = 1;
-    const std::string path = dir.file("cancel1.csv");
-    EXPECT_EQ(export_to(1, path, &progress), -2);
-    EXPECT_STREQ(err, "Cancelled by caller");
-    EXPECT_EQ(file_bytes(path), expected);
-    EXPECT_EQ(acknowledgements(), 0);
-}
-
-TEST_F(DatalogExport, CancelAtALaterRecordKeepsEveryLineBefore) {
-    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
-    const std::string expected = expected_csv(1, {4352, 4353}, 2, 17);
-    Progress progress;
-    progress.stop_at = 17;
-    const std::string path = dir.file("cancel17.csv");
-    EXPECT_EQ(export_to(1, path, &progress), -2);
-    EXPECT_EQ(file_bytes(path), expected);
-    EXPECT_EQ(progress.calls, counts(17, 30));
+// At the first record (nothing acknowledged yet) and at one in the second block.
+TEST_F(DatalogExport, CancelKeepsTheTitleAndEveryLineUpToTheCancellingOne) {
+    for (const size_t stop_at : {size_t{1}, size_t{17}}) {
+        sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
+        const std::string expected = expected_csv(1, {4352, 4353}, 2, stop_at);
+        Progress progress;
+        progress.stop_at = stop_at;
+        const std::string path = dir.file("cancel" + std::to_string(stop_at) + ".csv");
+        EXPECT_EQ(export_to(1, path, &progress), -2);
+        EXPECT_STREQ(err, "Cancelled by caller");
+        EXPECT_EQ(file_bytes(path), expected);
+        EXPECT_EQ(progress.calls, counts(static_cast<int>(stop_at), 30));
+        EXPECT_EQ(acknowledgements(), stop_at > 10 ? 1 : 0);
+    }
 }
 
 TEST_F(DatalogExport, MissingDirectoryFailsBeforeAnyBlock) {

@@ -129,19 +129,4 @@ TEST_F(Em235Diagnostics, AFailedWriteIsAFailureNotASuccess) {
     EXPECT_STREQ(err_, "Cannot write CSV: /dev/full");
 }
 
-TEST(Em235DiagnosticsArguments, AreCheckedInOrder) {
-    char err[128];
-    EXPECT_EQ(tandrel_export_em235_diagnostics(nullptr, 1, 1, 1, nullptr, nullptr, err,
-                                               sizeof err),
-              -1);
-    EXPECT_STREQ(err, "host must not be null");
-    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, nullptr, nullptr, err, sizeof err),
-              -1);
-    EXPECT_STREQ(err, "word_order must not be null");
-    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, "", nullptr, err, sizeof err), -1);
-    EXPECT_STREQ(err, "csv_path must not be null");
-    EXPECT_EQ(tandrel_export_em235_diagnostics("h", 1, 1, 1, "", "x.csv", err, sizeof err), -1);
-    EXPECT_STREQ(err, "count must be >= 2 for 32-bit diagnostics");
-}
-
 }  // namespace

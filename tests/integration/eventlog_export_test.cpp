@@ -2,15 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "datalog_fixture.h"
 #include "logs/event_classify.h"
 #include "sim/simulator.h"
 #include "tandrel.h"
@@ -53,12 +51,8 @@ std::vector<Event> realistic_events(int count) {
 }
 
 std::string hmi_datetime(uint32_t seconds, uint32_t microseconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    char text[40];
-    std::strftime(text, sizeof text, "%d/%m/%y  %H:%M:%S", std::gmtime(&t));
-    char millis[8];
-    std::snprintf(millis, sizeof millis, ".%03u", (microseconds / 1000) % 1000);
-    return std::string(text) + millis;
+    return datalog_test::strftime_utc(seconds, "%d/%m/%y  %H:%M:%S.") +
+           datalog_test::millis(microseconds);
 }
 
 std::string quote_if_needed(const std::string& text) {
@@ -81,11 +75,6 @@ std::string expected_file(const std::vector<Event>& events, size_t rows) {
     std::string text = TITLE;
     for (size_t i = 0; i < rows; ++i) text += expected_row(static_cast<int>(i) + 1, events[i]);
     return text;
-}
-
-std::string file_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 struct Progress {
@@ -140,7 +129,7 @@ TEST_F(EventlogExport, WritesARealisticLogByteForByteWithProgressPerRow) {
     Progress progress;
     ASSERT_EQ(export_log(&progress, path_), 120) << err_;
     EXPECT_STREQ(err_, "");
-    EXPECT_EQ(file_text(path_), expected_file(spec.events, 120));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 120));
     ASSERT_EQ(progress.calls.size(), 120u);
     for (int i = 0; i < 120; ++i) EXPECT_EQ(progress.calls[i], std::make_pair(i + 1, 120));
 }
@@ -151,7 +140,7 @@ TEST_F(EventlogExport, WritesTheClassificationTextsAsTheyAre) {
     spec.events[0].value = INT32_MIN;
     sim_->set_eventlog(spec);
     ASSERT_EQ(export_log(nullptr, path_), 13) << err_;
-    const std::string text = file_text(path_);
+    const std::string text = datalog_test::file_bytes(path_);
     EXPECT_EQ(text.substr(0, 99), TITLE);
     EXPECT_NE(text.find(",SP EVENT,EVENT FLAG 4,ON,SP operated,#6,771,57605,-2147483648\n"),
               std::string::npos);
@@ -167,7 +156,7 @@ TEST_F(EventlogExport, AnEmptyLogGivesTheTitleOnly) {
     { std::ofstream(path_) << "old content that must go\n"; }
     Progress progress;
     EXPECT_EQ(export_log(&progress, path_), 0) << err_;
-    EXPECT_EQ(file_text(path_), TITLE);
+    EXPECT_EQ(datalog_test::file_bytes(path_), TITLE);
     EXPECT_TRUE(progress.calls.empty());
 }
 
@@ -178,7 +167,7 @@ TEST_F(EventlogExport, AnUnknownCountExportsEverythingWithTotalMinusOne) {
     sim_->set_eventlog(spec);
     Progress progress;
     ASSERT_EQ(export_log(&progress, path_), 23) << err_;
-    EXPECT_EQ(file_text(path_), expected_file(spec.events, 23));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 23));
     ASSERT_EQ(progress.calls.size(), 23u);
     for (const auto& call : progress.calls) EXPECT_EQ(call.second, -1);
 }
@@ -191,7 +180,7 @@ TEST_F(EventlogExport, CancellingKeepsTheRowsUpToTheCancellingOne) {
     progress.stop_at = 3;
     EXPECT_EQ(export_log(&progress, path_), -2);
     EXPECT_STREQ(err_, "Cancelled by caller");
-    EXPECT_EQ(file_text(path_), expected_file(spec.events, 3));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 3));
 }
 
 TEST_F(EventlogExport, ATransferFailureKeepsTheRowsWrittenBeforeIt) {
@@ -207,7 +196,7 @@ TEST_F(EventlogExport, ATransferFailureKeepsTheRowsWrittenBeforeIt) {
     sim_->add_fault(tandrel_sim::Fault::exception_at(tandrel_sim::reg::BLOCK_DATA, 4));
     EXPECT_EQ(export_log(nullptr, path_), -1);
     EXPECT_STREQ(err_, "Modbus exception 4");
-    EXPECT_EQ(file_text(path_), expected_file(spec.events, 10));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 10));
 }
 
 TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
@@ -232,32 +221,6 @@ TEST_F(EventlogExport, AFailedWriteIsAFailureNotASuccess) {
     EXPECT_STREQ(err_, "Cannot write CSV: /dev/full");
 }
 
-TEST_F(EventlogExport, ModelAndOptionsFailBeforeTheFileIsCreated) {
-    const std::string bad_options = "{\"unit_id\":300}";
-    EXPECT_EQ(tandrel_export_eventlog_ex("127.0.0.1", "em134", 0, path_.c_str(),
-                                         bad_options.c_str(), nullptr, nullptr, err_, sizeof err_),
-              -1);
-    EXPECT_STREQ(err_, "Unknown meter model 'em134' (expected em133 or em235)");
-    EXPECT_EQ(tandrel_export_eventlog_ex("127.0.0.1", "em133", 0, path_.c_str(),
-                                         bad_options.c_str(), nullptr, nullptr, err_, sizeof err_),
-              -1);
-    EXPECT_STREQ(err_, "options.unit_id must be 0-255");
-    EXPECT_FALSE(fs::exists(path_));
-    EXPECT_EQ(sim_->connections_accepted(), 0);
-}
-
-TEST(EventlogExportArguments, AreCheckedInOrder) {
-    char err[128];
-    EXPECT_EQ(tandrel_export_eventlog(nullptr, nullptr, 0, nullptr, err, sizeof err), -1);
-    EXPECT_STREQ(err, "host must not be null");
-    EXPECT_EQ(tandrel_export_eventlog("h", nullptr, 0, nullptr, err, sizeof err), -1);
-    EXPECT_STREQ(err, "meter must not be null");
-    EXPECT_EQ(tandrel_export_eventlog_ex("h", "em133", 0, nullptr, nullptr, nullptr, nullptr, err,
-                                         sizeof err),
-              -1);
-    EXPECT_STREQ(err, "csv_path must not be null");
-}
-
 // The short form uses the default port 502, so the simulator listens there on
 // an address of its own.
 TEST(EventlogExportShortForm, UsesTheDefaultPortAndNoProgress) {
@@ -274,7 +237,7 @@ TEST(EventlogExportShortForm, UsesTheDefaultPortAndNoProgress) {
                                       sizeof err),
               11)
         << err;
-    EXPECT_EQ(file_text(path), expected_file(spec.events, 11));
+    EXPECT_EQ(datalog_test::file_bytes(path.string()), expected_file(spec.events, 11));
     for (const tandrel_sim::Request& r : sim.requests()) EXPECT_EQ(r.unit_id, 1);
     fs::remove(path);
 }

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include "datalog_fixture.h"
 #include "logs/event_classify.h"
 #include "sim/simulator.h"
 #include "tandrel.h"
@@ -45,12 +45,8 @@ std::vector<Event> realistic_events(int count) {
 }
 
 std::string iso_utc(uint32_t seconds, uint32_t microseconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    char millis[8];
-    std::snprintf(millis, sizeof millis, ".%03u", (microseconds / 1000) % 1000);
-    return std::string(text) + millis + "Z";
+    return datalog_test::strftime_utc(seconds, "%Y-%m-%dT%H:%M:%S.") +
+           datalog_test::millis(microseconds) + "Z";
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -213,32 +209,6 @@ TEST_F(EventlogRead, ATransferFailureEndsTheCallWithItsMessage) {
     EXPECT_EQ(read(out), -1);
     EXPECT_STREQ(err_, "Modbus exception 4");
     EXPECT_EQ(out.lines.size(), 1u);
-}
-
-TEST(EventlogReadArguments, AreCheckedInOrderBeforeAnyConnection) {
-    char err[128];
-    Collected out;
-    EXPECT_EQ(tandrel_read_eventlog(nullptr, nullptr, 0, nullptr, nullptr, nullptr, err,
-                                    sizeof err),
-              -1);
-    EXPECT_STREQ(err, "host must not be null");
-    EXPECT_EQ(tandrel_read_eventlog("127.0.0.1", nullptr, 0, nullptr, nullptr, nullptr, err,
-                                    sizeof err),
-              -1);
-    EXPECT_STREQ(err, "meter must not be null");
-    EXPECT_EQ(tandrel_read_eventlog("127.0.0.1", "em133", 0, nullptr, nullptr, nullptr, err,
-                                    sizeof err),
-              -1);
-    EXPECT_STREQ(err, "cb must not be null");
-    EXPECT_EQ(tandrel_read_eventlog("127.0.0.1", "em999", 0, "{\"port\":0}", collect, &out, err,
-                                    sizeof err),
-              -1);
-    EXPECT_STREQ(err, "options.port must be 1-65535");
-    EXPECT_EQ(tandrel_read_eventlog("127.0.0.1", "em999", 0, nullptr, collect, &out, err,
-                                    sizeof err),
-              -1);
-    EXPECT_STREQ(err, "Unknown meter model 'em999' (expected em133 or em235)");
-    EXPECT_TRUE(out.lines.empty());
 }
 
 }  // namespace

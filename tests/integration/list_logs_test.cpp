@@ -81,18 +81,6 @@ TEST_F(ListLogs, DataLogsWithoutEventLog) {
                   columns_json({}) + "}]}");
 }
 
-TEST_F(ListLogs, ColumnCountInWordZero) {
-    tandrel_sim::DataLogSpec spec = datalog({4352, 4353, 4354}, 1);
-    spec.layout_override = {3, 0, 4352, 4353};
-    spec.layout_override.resize(18, 0);
-    sim->set_datalog(4, spec);
-    std::vector<char> out(1024);
-    ASSERT_EQ(list(out), 1) << err;
-    EXPECT_EQ(std::string(out.data()),
-              std::string(PREFIX) + "{\"file_id\":4,\"type\":\"datalog\",\"records\":1" +
-                  columns_json({0, 4352, 4353}) + "}]}");
-}
-
 TEST_F(ListLogs, NoFileAnswersGivesAnEmptyArray) {
     std::vector<char> out(512);
     EXPECT_EQ(list(out), 0) << err;
@@ -131,20 +119,6 @@ TEST_F(ListLogs, TooSmallBufferNamesTheSizeNeeded) {
     EXPECT_EQ(std::string(err), "Output buffer too small: need " + std::to_string(doc.size() + 1) +
                                     " bytes");
     EXPECT_EQ(out[0], 'x');
-}
-
-TEST_F(ListLogs, NullArgumentsAreNamed) {
-    char out[16];
-    EXPECT_EQ(tandrel_list_logs(nullptr, "em235", nullptr, out, 16, err, sizeof err), -1);
-    EXPECT_STREQ(err, "host must not be null");
-    EXPECT_EQ(tandrel_list_logs("h", nullptr, nullptr, out, 16, err, sizeof err), -1);
-    EXPECT_STREQ(err, "meter must not be null");
-    EXPECT_EQ(tandrel_list_logs("h", "em235", nullptr, nullptr, 16, err, sizeof err), -1);
-    EXPECT_STREQ(err, "out must not be null");
-    EXPECT_EQ(tandrel_list_logs("h", "em1", "{\"timeout_ms\":5}", out, 16, err, sizeof err), -1);
-    EXPECT_STREQ(err, "options.timeout_ms must be 100-3600000");
-    EXPECT_EQ(tandrel_list_logs("h", "em1", nullptr, out, 16, err, sizeof err), -1);
-    EXPECT_STREQ(err, "Unknown meter model 'em1' (expected em133 or em235)");
 }
 
 }  // namespace

@@ -89,15 +89,6 @@ TEST(ReadDeviceInfo, ReadsAPm335AsAnEm235) {
     EXPECT_EQ(reads(sim).back(), (Read{0xB481, 1}));
 }
 
-TEST(ReadDeviceInfo, KeepsABlankBeforeNulAndDropsUnprintableBytes) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_identity(
-        identity("E\x01M\xC3"
-                 "235 "));
-    sim.start();
-    EXPECT_NE(device_info(sim, "em235").out.find("\"model_name\":\"EM235 \","), std::string::npos);
-}
-
 TEST(ReadDeviceInfo, TakesRatioOneWhenTheRatioRegisterFails) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
     sim.set_pt_ratio_x10(1200);
@@ -148,37 +139,6 @@ TEST(ReadDeviceInfo, AsksForTheSizeNeededWithoutWritingTheBuffer) {
               "Output buffer too small: need " + std::to_string(whole.size() + 1) + " bytes");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(device_info(sim, "em235", static_cast<int>(whole.size() + 1)).out, whole);
-}
-
-struct ArgumentCase {
-    const char* host;
-    const char* meter;
-    const char* options;
-    bool out;
-    const char* message;
-};
-
-const ArgumentCase ARGUMENT_CASES[] = {
-    {nullptr, "em235", nullptr, true, "host must not be null"},
-    {"127.0.0.1", nullptr, nullptr, true, "meter must not be null"},
-    {"127.0.0.1", "em235", nullptr, false, "out must not be null"},
-    {nullptr, nullptr, nullptr, false, "host must not be null"},
-    {"127.0.0.1", "em999", "{\"port\":0}", true, "options.port must be 1-65535"},
-    {"127.0.0.1", "em999", "{}", true, "Unknown meter model 'em999' (expected em133 or em235)"},
-};
-
-TEST(ReadDeviceInfo, ChecksArgumentsBeforeConnecting) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.start();
-    for (const ArgumentCase& c : ARGUMENT_CASES) {
-        char out[256] = "";
-        char err[256];
-        const int status = tandrel_read_device_info(
-            c.host, c.meter, c.options, c.out ? out : nullptr, sizeof out, err, sizeof err);
-        EXPECT_EQ(status, -1);
-        EXPECT_STREQ(err, c.message);
-    }
-    EXPECT_EQ(sim.connections_accepted(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +18,7 @@ using meter_test::options_for;
 using meter_test::Read;
 using meter_test::reads;
 using meter_test::setup_reads;
+using meter_test::without_timestamp;
 using tandrel_sim::Model;
 using tandrel_sim::SimOptions;
 using tandrel_sim::Simulator;
@@ -32,71 +32,29 @@ struct LivePoint {
 
 // The EM133 live set as its register map lists it.
 const LivePoint EM133_LIVE[] = {
-    {4352, "V1", "V", 1},
-    {4353, "V2", "V", 1},
-    {4354, "V3", "V", 1},
-    {4355, "I1", "A", 2},
-    {4356, "I2", "A", 2},
-    {4357, "I3", "A", 2},
-    {4358, "kW L1", "kW", 3},
-    {4359, "kW L2", "kW", 3},
-    {4360, "kW L3", "kW", 3},
-    {4361, "kvar L1", "kvar", 3},
-    {4362, "kvar L2", "kvar", 3},
-    {4363, "kvar L3", "kvar", 3},
-    {4364, "kVA L1", "kVA", 3},
-    {4365, "kVA L2", "kVA", 3},
-    {4366, "kVA L3", "kVA", 3},
-    {4367, "PF L1", "", 3},
-    {4368, "PF L2", "", 3},
-    {4369, "PF L3", "", 3},
-    {4370, "V1 THD", "%", 1},
-    {4371, "V2 THD", "%", 1},
-    {4372, "V3 THD", "%", 1},
-    {4373, "I1 THD", "%", 1},
-    {4374, "I2 THD", "%", 1},
-    {4375, "I3 THD", "%", 1},
-    {4376, "I1 K-Factor", "", 1},
-    {4377, "I2 K-Factor", "", 1},
-    {4378, "I3 K-Factor", "", 1},
-    {4379, "I1 TDD", "%", 1},
-    {4380, "I2 TDD", "%", 1},
-    {4381, "I3 TDD", "%", 1},
-    {4382, "V12", "V", 1},
-    {4383, "V23", "V", 1},
-    {4384, "V31", "V", 1},
-    {5120, "Total kW", "kW", 3},
-    {5121, "Total kvar", "kvar", 3},
-    {5122, "Total kVA", "kVA", 3},
-    {5123, "Total PF", "", 3},
-    {5124, "Total PF lag", "", 3},
-    {5125, "Total PF lead", "", 3},
-    {5126, "Total kW import", "kW", 3},
-    {5127, "Total kW export", "kW", 3},
-    {5128, "Total kvar import", "kvar", 3},
-    {5129, "Total kvar export", "kvar", 3},
-    {5130, "V avg", "V", 1},
-    {5131, "V L-L avg", "V", 1},
-    {5132, "I avg", "A", 2},
-    {5377, "In", "A", 2},
-    {5378, "Frequency", "Hz", 2},
-    {5379, "V unbalance", "%", 0},
-    {5380, "I unbalance", "%", 0},
-    {5888, "kWh import", "kWh", 2},
-    {5889, "kWh export", "kWh", 2},
-    {5892, "kvarh import", "kvarh", 2},
-    {5893, "kvarh export", "kvarh", 2},
+    {4352, "V1", "V", 1}, {4353, "V2", "V", 1}, {4354, "V3", "V", 1}, {4355, "I1", "A", 2},
+    {4356, "I2", "A", 2}, {4357, "I3", "A", 2}, {4358, "kW L1", "kW", 3}, {4359, "kW L2", "kW", 3},
+    {4360, "kW L3", "kW", 3}, {4361, "kvar L1", "kvar", 3}, {4362, "kvar L2", "kvar", 3},
+    {4363, "kvar L3", "kvar", 3}, {4364, "kVA L1", "kVA", 3}, {4365, "kVA L2", "kVA", 3},
+    {4366, "kVA L3", "kVA", 3}, {4367, "PF L1", "", 3}, {4368, "PF L2", "", 3},
+    {4369, "PF L3", "", 3}, {4370, "V1 THD", "%", 1}, {4371, "V2 THD", "%", 1},
+    {4372, "V3 THD", "%", 1}, {4373, "I1 THD", "%", 1}, {4374, "I2 THD", "%", 1},
+    {4375, "I3 THD", "%", 1}, {4376, "I1 K-Factor", "", 1}, {4377, "I2 K-Factor", "", 1},
+    {4378, "I3 K-Factor", "", 1}, {4379, "I1 TDD", "%", 1}, {4380, "I2 TDD", "%", 1},
+    {4381, "I3 TDD", "%", 1}, {4382, "V12", "V", 1}, {4383, "V23", "V", 1}, {4384, "V31", "V", 1},
+    {5120, "Total kW", "kW", 3}, {5121, "Total kvar", "kvar", 3}, {5122, "Total kVA", "kVA", 3},
+    {5123, "Total PF", "", 3}, {5124, "Total PF lag", "", 3}, {5125, "Total PF lead", "", 3},
+    {5126, "Total kW import", "kW", 3}, {5127, "Total kW export", "kW", 3},
+    {5128, "Total kvar import", "kvar", 3}, {5129, "Total kvar export", "kvar", 3},
+    {5130, "V avg", "V", 1}, {5131, "V L-L avg", "V", 1}, {5132, "I avg", "A", 2},
+    {5377, "In", "A", 2}, {5378, "Frequency", "Hz", 2}, {5379, "V unbalance", "%", 0},
+    {5380, "I unbalance", "%", 0}, {5888, "kWh import", "kWh", 2}, {5889, "kWh export", "kWh", 2},
+    {5892, "kvarh import", "kvarh", 2}, {5893, "kvarh export", "kvarh", 2},
     {5896, "kVAh total", "kVAh", 2},
 };
 
 // Distinct per point, some negative, so a value in the wrong place shows.
 int32_t pattern_raw(uint16_t pid) { return (pid % 3 == 0 ? -1 : 1) * (pid * 37 % 100003); }
-
-std::string without_timestamp(const std::string& doc) {
-    static const std::regex STAMP(
-        "\"timestamp\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z\"");
-    return std::regex_replace(doc, STAMP, "\"timestamp\":\"T\"");
-}
 
 CallResult read_live_ex(const Simulator& sim, const char* meter) {
     const std::string options = options_for(sim);
@@ -215,24 +173,6 @@ TEST(ReadLive, PrintsWholeRawValuesOnAMeterWithoutSetup) {
                                              {0x3800, 26},
                                              {0x3880, 30},
                                              {0x3980, 18}}));
-}
-
-TEST(ReadLive, ParsesOptionsBeforeTheModelAndChecksNullsFirst) {
-    char out[64] = "untouched";
-    char err[128];
-    EXPECT_EQ(
-        tandrel_read_live_ex("h", "bad", "{\"timeout_ms\":5}", out, sizeof out, err, sizeof err),
-        -1);
-    EXPECT_STREQ(err, "options.timeout_ms must be 100-3600000");
-    EXPECT_EQ(tandrel_read_live_ex("h", "bad", nullptr, out, sizeof out, err, sizeof err), -1);
-    EXPECT_STREQ(err, "Unknown meter model 'bad' (expected em133 or em235)");
-    EXPECT_EQ(tandrel_read_live_ex("h", nullptr, nullptr, nullptr, 0, err, sizeof err), -1);
-    EXPECT_STREQ(err, "meter must not be null");
-    EXPECT_EQ(tandrel_read_live(nullptr, "em133", out, sizeof out, err, sizeof err), -1);
-    EXPECT_STREQ(err, "host must not be null");
-    EXPECT_EQ(tandrel_read_live("h", "em133", nullptr, 0, err, sizeof err), -1);
-    EXPECT_STREQ(err, "out must not be null");
-    EXPECT_STREQ(out, "untouched");
 }
 
 // The short form connects to the default port 502; a loopback address of

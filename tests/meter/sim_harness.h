@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,18 @@ private:
     mutable std::mutex mutex_;
     std::vector<Logged> messages_;
 };
+
+// Checks the shape of the wall-clock time stamp and replaces it by "T".
+inline std::string without_timestamp(const std::string& doc) {
+    static const std::regex STAMP(
+        "\"timestamp\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z\"");
+    std::smatch m;
+    if (!std::regex_search(doc, m, STAMP)) {
+        ADD_FAILURE() << "no time stamp in " << doc;
+        return doc;
+    }
+    return m.prefix().str() + "\"timestamp\":\"T\"" + m.suffix().str();
+}
 
 // One register read as the meter saw it.
 struct Read {
