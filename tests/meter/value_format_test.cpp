@@ -161,24 +161,12 @@ std::string printf_reference(int32_t raw, double scale, int decimals) {
 }
 
 TEST(FormatValue, AgreesWithPrintfAcrossTheRawRange) {
-    const std::pair<double, int> formats[] = {{0.1, 1},
-                                              {0.01, 2},
-                                              {0.001, 3},
-                                              {0.0001, 4},
-                                              {1e-9, 9},
-                                              {1.0, 2},
-                                              {0.1, 0},
-                                              {0.001, 2},
-                                              {0.25, 1},
-                                              {0.003, 4},
-                                              {10.0, 0},
-                                              {1e-5, 3},
-                                              // energy scales as the setup builds them
-                                              {0.1 * 0.1, 2},
-                                              {0.1 * 0.1 * 0.1, 3},
-                                              {0.1 * 0.1 * 0.1 * 0.1, 4},
-                                              {0.1 * (1 + 1e-9), 1},
-                                              {0.1 * (1 + 1e-9), 3}};
+    const std::pair<double, int> formats[] = {
+        {0.1, 1}, {0.01, 2}, {0.001, 3}, {0.0001, 4}, {1e-9, 9}, {1.0, 2}, {0.1, 0}, {0.001, 2},
+        {0.25, 1}, {0.003, 4}, {10.0, 0}, {1e-5, 3},
+        // energy scales as the setup builds them
+        {0.1 * 0.1, 2}, {0.1 * 0.1 * 0.1, 3}, {0.1 * 0.1 * 0.1 * 0.1, 4}, {0.1 * (1 + 1e-9), 1},
+        {0.1 * (1 + 1e-9), 3}};
     uint32_t x = 1;
     for (int i = 0; i < 20000; ++i) {
         x = x * 1664525u + 1013904223u;
