@@ -34,13 +34,13 @@ tandrel_sim::Simulator& meter() {
 void BM_ExportDatalogOverLoopback(benchmark::State& state) {
     tandrel_sim::Simulator& sim = meter();
     static const bool started = [&sim] {
-        tandrel_sim::DataLogSpec spec;
-        spec.point_ids = POINTS;
-        spec.records = RECORDS;
-        spec.records_per_block = PER_BLOCK;
-        spec.interval_s = 60;
-        spec.value = [](int record, int column) { return record * 7919 - column * 104729; };
-        sim.set_datalog(FILE_NO, spec);
+        tandrel_sim::DataLogSpec log_setup;
+        log_setup.point_ids = POINTS;
+        log_setup.records = RECORDS;
+        log_setup.records_per_block = PER_BLOCK;
+        log_setup.interval_s = 60;
+        log_setup.value = [](int record, int column) { return record * 7919 - column * 104729; };
+        sim.set_datalog(FILE_NO, log_setup);
         sim.start("127.0.0.1", 0);
         return true;
     }();

@@ -36,14 +36,14 @@ struct Measurement {
     options.default_logs = false;
     options.request_log_limit = 0;
     tandrel_sim::Simulator sim(tandrel_sim::Model::EM235, options);
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = POINTS;
-    spec.records = records;
-    spec.records_per_block = 50;
-    spec.interval_s = 60;
-    spec.file_info = records <= 65535;  // File Info counts only to 65535
-    spec.value = [](int record, int column) { return record * 7919 - column * 104729; };
-    sim.set_datalog(1, spec);
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = POINTS;
+    log_setup.records = records;
+    log_setup.records_per_block = 50;
+    log_setup.interval_s = 60;
+    log_setup.file_info = records <= 65535;  // File Info counts only to 65535
+    log_setup.value = [](int record, int column) { return record * 7919 - column * 104729; };
+    sim.set_datalog(1, log_setup);
     sim.start("127.0.0.1", 0);
     const uint16_t port = sim.port();
     if (write(port_pipe, &port, sizeof port) != sizeof port) _exit(1);

@@ -35,13 +35,13 @@ const std::vector<std::uint16_t> POINTS = {4352, 4353, 4354, 4355, 4356, 4357, 4
                                            4360, 5120, 5121, 5122, 5123, 5378, 5888, 5889};
 
 tandrel_sim::DataLogSpec big_log(int records, int per_block) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = POINTS;
-    spec.records = records;
-    spec.records_per_block = per_block;
-    spec.interval_s = 60;
-    spec.first_time = 1767225600u - static_cast<std::uint32_t>(records) * 60u;
-    return spec;
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = POINTS;
+    log_setup.records = records;
+    log_setup.records_per_block = per_block;
+    log_setup.interval_s = 60;
+    log_setup.first_time = 1767225600u - static_cast<std::uint32_t>(records) * 60u;
+    return log_setup;
 }
 
 tandrel_sim::Simulator& log_meter() {

@@ -95,10 +95,10 @@ TEST_F(DatalogExport, UnknownCountReportsMinusOneTotal) {
 }
 
 TEST_F(DatalogExport, EmptyLogWithColumnsWritesOnlyTheTitle) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = {4352, 3843};
-    sim->set_datalog(5, spec);
-    const std::string expected = title(formats(spec.point_ids, 2));
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = {4352, 3843};
+    sim->set_datalog(5, log_setup);
+    const std::string expected = title(formats(log_setup.point_ids, 2));
     Progress progress;
     const std::string path = dir.file("dl5.csv");
     std::ofstream(path, std::ios::binary) << "old content that must go\n";
@@ -108,9 +108,9 @@ TEST_F(DatalogExport, EmptyLogWithColumnsWritesOnlyTheTitle) {
 }
 
 TEST_F(DatalogExport, EmptyLogWithoutColumnsLeavesAnEmptyFile) {
-    tandrel_sim::DataLogSpec spec;
-    spec.layout = false;
-    sim->set_datalog(6, spec);
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.layout = false;
+    sim->set_datalog(6, log_setup);
     const std::string path = dir.file("dl6.csv");
     ASSERT_EQ(export_to(6, path), 0) << err;
     EXPECT_TRUE(std::filesystem::exists(path));
@@ -152,9 +152,9 @@ TEST_F(DatalogExport, FullDiskFailsInsteadOfReportingSuccess) {
 }
 
 TEST_F(DatalogExport, FullDiskOnAnEmptyLogStillFails) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = {4352};
-    sim->set_datalog(5, spec);
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = {4352};
+    sim->set_datalog(5, log_setup);
     EXPECT_EQ(export_to(5, "/dev/full"), -1);
     EXPECT_STREQ(err, "Cannot write CSV: /dev/full");
 }

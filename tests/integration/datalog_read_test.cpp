@@ -88,13 +88,13 @@ TEST_F(DatalogRead, SixteenColumnsAndSequenceNumbersThatWrap) {
 }
 
 TEST_F(DatalogRead, SimulatorsOwnValuesForItsPoints) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = {4352, 3843, 5378, 5888};
-    spec.records = 137;
-    spec.records_per_block = 12;
-    spec.trigger = 3;
-    sim->set_datalog(16, spec);
-    expect_whole_log(16, 137, spec.point_ids, 4);
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = {4352, 3843, 5378, 5888};
+    log_setup.records = 137;
+    log_setup.records_per_block = 12;
+    log_setup.trigger = 3;
+    sim->set_datalog(16, log_setup);
+    expect_whole_log(16, 137, log_setup.point_ids, 4);
 }
 
 TEST_F(DatalogRead, LogWithoutPointIdsNamesColumnsFromTheFirstRecord) {
@@ -108,10 +108,10 @@ TEST_F(DatalogRead, LogWithoutPointIdsNamesColumnsFromTheFirstRecord) {
 }
 
 TEST_F(DatalogRead, EmptyLogDeliversOnlyTheHeaderAndRequestsNoBlock) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = {4352, 4353};
-    sim->set_datalog(4, spec);
-    const auto f = formats(spec.point_ids, 2);
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = {4352, 4353};
+    sim->set_datalog(4, log_setup);
+    const auto f = formats(log_setup.point_ids, 2);
     Collected out;
     EXPECT_EQ(read(4, out), 0) << err;
     EXPECT_EQ(out.lines, std::vector<std::string>{header(4, 0, f)});

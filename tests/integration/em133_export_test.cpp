@@ -28,22 +28,22 @@ constexpr uint16_t CLOCK_PARAM = 2575;
 constexpr uint16_t CLOCK = 4352;
 
 DataLogSpec datalog(int records) {
-    DataLogSpec spec;
-    spec.point_ids = {4352, 4353};
-    spec.records = records;
-    return spec;
+    DataLogSpec log_setup;
+    log_setup.point_ids = {4352, 4353};
+    log_setup.records = records;
+    return log_setup;
 }
 
 EventLogSpec eventlog(int records) {
-    EventLogSpec spec;
+    EventLogSpec log_setup;
     for (int i = 0; i < records; ++i) {
         Event e;
         e.source_id = 0x6300;
         e.event_no = static_cast<uint16_t>(i + 1);
         e.time = 1767225600u - 3600u * static_cast<uint32_t>(records - i);
-        spec.events.push_back(e);
+        log_setup.events.push_back(e);
     }
-    return spec;
+    return log_setup;
 }
 
 size_t line_count(const fs::path& path) {

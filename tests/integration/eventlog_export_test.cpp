@@ -122,23 +122,23 @@ protected:
 };
 
 TEST_F(EventlogExport, WritesARealisticLogByteForByteWithProgressPerRow) {
-    EventLogSpec spec;
-    spec.events = realistic_events(120);
-    spec.records_per_block = 7;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(120);
+    log_setup.records_per_block = 7;
+    sim_->set_eventlog(log_setup);
     Progress progress;
     ASSERT_EQ(export_log(&progress, path_), 120) << err_;
     EXPECT_STREQ(err_, "");
-    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 120));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(log_setup.events, 120));
     ASSERT_EQ(progress.calls.size(), 120u);
     for (int i = 0; i < 120; ++i) EXPECT_EQ(progress.calls[i], std::make_pair(i + 1, 120));
 }
 
 TEST_F(EventlogExport, WritesTheClassificationTextsAsTheyAre) {
-    EventLogSpec spec;
-    spec.events = realistic_events(13);
-    spec.events[0].value = INT32_MIN;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(13);
+    log_setup.events[0].value = INT32_MIN;
+    sim_->set_eventlog(log_setup);
     ASSERT_EQ(export_log(nullptr, path_), 13) << err_;
     const std::string text = datalog_test::file_bytes(path_);
     EXPECT_EQ(text.substr(0, 99), TITLE);
@@ -161,33 +161,33 @@ TEST_F(EventlogExport, AnEmptyLogGivesTheTitleOnly) {
 }
 
 TEST_F(EventlogExport, AnUnknownCountExportsEverythingWithTotalMinusOne) {
-    EventLogSpec spec;
-    spec.events = realistic_events(23);
-    spec.file_info = false;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(23);
+    log_setup.file_info = false;
+    sim_->set_eventlog(log_setup);
     Progress progress;
     ASSERT_EQ(export_log(&progress, path_), 23) << err_;
-    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 23));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(log_setup.events, 23));
     ASSERT_EQ(progress.calls.size(), 23u);
     for (const auto& call : progress.calls) EXPECT_EQ(call.second, -1);
 }
 
 TEST_F(EventlogExport, CancellingKeepsTheRowsUpToTheCancellingOne) {
-    EventLogSpec spec;
-    spec.events = realistic_events(30);
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(30);
+    sim_->set_eventlog(log_setup);
     Progress progress;
     progress.stop_at = 3;
     EXPECT_EQ(export_log(&progress, path_), -2);
     EXPECT_STREQ(err_, "Cancelled by caller");
-    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 3));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(log_setup.events, 3));
 }
 
 TEST_F(EventlogExport, ATransferFailureKeepsTheRowsWrittenBeforeIt) {
-    EventLogSpec spec;
-    spec.events = realistic_events(30);
-    spec.records_per_block = 10;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(30);
+    log_setup.records_per_block = 10;
+    sim_->set_eventlog(log_setup);
     // The first block's data read passes untouched, the second one fails.
     tandrel_sim::Fault pass_first;
     pass_first.address_lo = pass_first.address_hi = tandrel_sim::reg::BLOCK_DATA;
@@ -196,13 +196,13 @@ TEST_F(EventlogExport, ATransferFailureKeepsTheRowsWrittenBeforeIt) {
     sim_->add_fault(tandrel_sim::Fault::exception_at(tandrel_sim::reg::BLOCK_DATA, 4));
     EXPECT_EQ(export_log(nullptr, path_), -1);
     EXPECT_STREQ(err_, "Modbus exception 4");
-    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(spec.events, 10));
+    EXPECT_EQ(datalog_test::file_bytes(path_), expected_file(log_setup.events, 10));
 }
 
 TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
-    EventLogSpec spec;
-    spec.events = realistic_events(5);
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(5);
+    sim_->set_eventlog(log_setup);
     const std::string bad = (dir_ / "missing" / "events.csv").string();
     EXPECT_EQ(export_log(nullptr, bad), -1);
     EXPECT_EQ(std::string(err_), "Cannot open CSV: " + bad);
@@ -214,9 +214,9 @@ TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
 
 TEST_F(EventlogExport, AFailedWriteIsAFailureNotASuccess) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no device that fails every write";
-    EventLogSpec spec;
-    spec.events = realistic_events(10);
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(10);
+    sim_->set_eventlog(log_setup);
     EXPECT_EQ(export_log(nullptr, "/dev/full"), -1);
     EXPECT_STREQ(err_, "Cannot write CSV: /dev/full");
 }
@@ -228,16 +228,16 @@ TEST(EventlogExportShortForm, UsesTheDefaultPortAndNoProgress) {
     o.default_logs = false;
     Simulator sim(Model::EM133, o);
     sim.start("127.0.73.1", 502);
-    EventLogSpec spec;
-    spec.events = realistic_events(11);
-    sim.set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(11);
+    sim.set_eventlog(log_setup);
     const fs::path path = fs::temp_directory_path() / "tandrel_eventlog_short_form.csv";
     char err[256];
     EXPECT_EQ(tandrel_export_eventlog("127.0.73.1", "em133", 0, path.string().c_str(), err,
                                       sizeof err),
               11)
         << err;
-    EXPECT_EQ(datalog_test::file_bytes(path.string()), expected_file(spec.events, 11));
+    EXPECT_EQ(datalog_test::file_bytes(path.string()), expected_file(log_setup.events, 11));
     for (const tandrel_sim::Request& r : sim.requests()) EXPECT_EQ(r.unit_id, 1);
     fs::remove(path);
 }

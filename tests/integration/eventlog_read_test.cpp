@@ -107,10 +107,10 @@ protected:
 };
 
 TEST_F(EventlogRead, DeliversEveryEventOfARealisticLogInOrder) {
-    EventLogSpec spec;
-    spec.events = realistic_events(130);
-    spec.first_seq = 65500;  // the sequence numbers wrap past 65535
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(130);
+    log_setup.first_seq = 65500;  // the sequence numbers wrap past 65535
+    sim_->set_eventlog(log_setup);
     Collected out;
     ASSERT_EQ(read(out), 130) << err_;
     EXPECT_STREQ(err_, "");
@@ -119,15 +119,15 @@ TEST_F(EventlogRead, DeliversEveryEventOfARealisticLogInOrder) {
                             "\"file_id\":0,\"total\":130}");
     for (int i = 0; i < 130; ++i) {
         const uint16_t seq = static_cast<uint16_t>(65500 + i);
-        EXPECT_EQ(out.lines[i + 1], expected_record(i + 1, seq, spec.events[i])) << i;
+        EXPECT_EQ(out.lines[i + 1], expected_record(i + 1, seq, log_setup.events[i])) << i;
     }
 }
 
 TEST_F(EventlogRead, ShowsTheClassificationAndNegativeValuesLiterally) {
-    EventLogSpec spec;
-    spec.events = realistic_events(2);
-    spec.events[1].value = -65535;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(2);
+    log_setup.events[1].value = -65535;
+    sim_->set_eventlog(log_setup);
     Collected out;
     ASSERT_EQ(read(out, "PM335"), 2) << err_;
     ASSERT_EQ(out.lines.size(), 3u);
@@ -153,10 +153,10 @@ TEST_F(EventlogRead, AnEmptyLogDeliversOnlyTheHeader) {
 }
 
 TEST_F(EventlogRead, ShortRecordsDecodeWithZeroEffectAndValue) {
-    EventLogSpec spec;
-    spec.events = realistic_events(3);
-    spec.record_words = 8;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(3);
+    log_setup.record_words = 8;
+    sim_->set_eventlog(log_setup);
     Collected out;
     ASSERT_EQ(read(out), 3) << err_;
     ASSERT_EQ(out.lines.size(), 4u);
@@ -167,10 +167,10 @@ TEST_F(EventlogRead, ShortRecordsDecodeWithZeroEffectAndValue) {
 }
 
 TEST_F(EventlogRead, AnUnknownCountStillReadsToTheEndAndReportsMinusOne) {
-    EventLogSpec spec;
-    spec.events = realistic_events(25);
-    spec.file_info = false;
-    sim_->set_eventlog(spec);
+    EventLogSpec log_setup;
+    log_setup.events = realistic_events(25);
+    log_setup.file_info = false;
+    sim_->set_eventlog(log_setup);
     Collected out;
     EXPECT_EQ(read(out), 25) << err_;
     ASSERT_EQ(out.lines.size(), 26u);
@@ -181,9 +181,9 @@ TEST_F(EventlogRead, AnUnknownCountStillReadsToTheEndAndReportsMinusOne) {
 // A failing transfer is the fault matrix's (tests/hardening).
 TEST_F(EventlogRead, StoppingKeepsWhatWasDelivered) {
     for (const size_t stop_after : {size_t{1}, size_t{15}}) {
-        EventLogSpec spec;
-        spec.events = realistic_events(40);
-        sim_->set_eventlog(spec);
+        EventLogSpec log_setup;
+        log_setup.events = realistic_events(40);
+        sim_->set_eventlog(log_setup);
         sim_->clear_requests();
         Collected out;
         out.stop_after = static_cast<int>(stop_after);

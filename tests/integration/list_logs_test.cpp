@@ -26,10 +26,10 @@ protected:
 };
 
 tandrel_sim::DataLogSpec datalog(std::vector<uint16_t> ids, int records) {
-    tandrel_sim::DataLogSpec spec;
-    spec.point_ids = std::move(ids);
-    spec.records = records;
-    return spec;
+    tandrel_sim::DataLogSpec log_setup;
+    log_setup.point_ids = std::move(ids);
+    log_setup.records = records;
+    return log_setup;
 }
 
 TEST_F(ListLogs, ListsWhatAnswersWithCountsAndColumns) {

@@ -59,36 +59,36 @@ Record event_record(std::uint16_t seq, const Event& e, int record_words) {
     return r;
 }
 
-LogFile make_datalog(const DataLogSpec& spec, const Resolution& res) {
+LogFile make_datalog(const DataLogSpec& log_setup, const Resolution& res) {
     LogFile f;
-    f.info = spec;
-    f.point_ids = spec.point_ids;
-    const int columns = static_cast<int>(spec.point_ids.size());
-    const int words = spec.record_words > 0 ? spec.record_words : 8 + 2 * columns;
+    f.info = log_setup;
+    f.point_ids = log_setup.point_ids;
+    const int columns = static_cast<int>(log_setup.point_ids.size());
+    const int words = log_setup.record_words > 0 ? log_setup.record_words : 8 + 2 * columns;
     f.record_words = static_cast<std::uint16_t>(words < 8 ? 8 : words);
-    f.base.reserve(static_cast<std::size_t>(spec.records > 0 ? spec.records : 0));
+    f.base.reserve(static_cast<std::size_t>(log_setup.records > 0 ? log_setup.records : 0));
     std::vector<std::int32_t> values(static_cast<std::size_t>(columns));
-    for (int i = 0; i < spec.records; ++i) {
-        const std::uint32_t t = spec.first_time + static_cast<std::uint32_t>(i) * spec.interval_s;
+    for (int i = 0; i < log_setup.records; ++i) {
+        const std::uint32_t t = log_setup.first_time + static_cast<std::uint32_t>(i) * log_setup.interval_s;
         for (int c = 0; c < columns; ++c) {
-            const std::uint16_t pid = spec.point_ids[static_cast<std::size_t>(c)];
+            const std::uint16_t pid = log_setup.point_ids[static_cast<std::size_t>(c)];
             values[static_cast<std::size_t>(c)] =
-                spec.value ? spec.value(i, c) : raw_value(pid, physical_value(pid, t), res);
+                log_setup.value ? log_setup.value(i, c) : raw_value(pid, physical_value(pid, t), res);
         }
-        const auto seq = static_cast<std::uint16_t>(spec.first_seq + i);
-        f.base.push_back(datalog_record(seq, t, spec.trigger, values, words));
+        const auto seq = static_cast<std::uint16_t>(log_setup.first_seq + i);
+        f.base.push_back(datalog_record(seq, t, log_setup.trigger, values, words));
     }
     f.apply_flags();
     return f;
 }
 
-LogFile make_eventlog(const EventLogSpec& spec) {
+LogFile make_eventlog(const EventLogSpec& log_setup) {
     LogFile f;
-    f.info = spec;
-    f.record_words = static_cast<std::uint16_t>(spec.record_words < 8 ? 8 : spec.record_words);
-    for (std::size_t i = 0; i < spec.events.size(); ++i) {
-        const auto seq = static_cast<std::uint16_t>(spec.first_seq + i);
-        f.base.push_back(event_record(seq, spec.events[i], f.record_words));
+    f.info = log_setup;
+    f.record_words = static_cast<std::uint16_t>(log_setup.record_words < 8 ? 8 : log_setup.record_words);
+    for (std::size_t i = 0; i < log_setup.events.size(); ++i) {
+        const auto seq = static_cast<std::uint16_t>(log_setup.first_seq + i);
+        f.base.push_back(event_record(seq, log_setup.events[i], f.record_words));
     }
     f.apply_flags();
     return f;

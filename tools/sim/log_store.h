@@ -28,8 +28,8 @@ struct LogFile {
 
 using LogMap = std::map<int, LogFile>;
 
-LogFile make_datalog(const DataLogSpec& spec, const Resolution& res);
-LogFile make_eventlog(const EventLogSpec& spec);
+LogFile make_datalog(const DataLogSpec& log_setup, const Resolution& res);
+LogFile make_eventlog(const EventLogSpec& log_setup);
 LogFile make_raw_log(const std::vector<Record>& records, int records_per_block,
                      const std::vector<std::uint16_t>& point_ids);
 

@@ -236,8 +236,8 @@ public:
     void set_summary_units(const std::vector<std::uint16_t>& unit_codes);
 
     // Logs. Replacing a log resets every connection's transfer state of it.
-    void set_datalog(int file, const DataLogSpec& spec);
-    void set_eventlog(const EventLogSpec& spec);
+    void set_datalog(int file, const DataLogSpec& log_setup);
+    void set_eventlog(const EventLogSpec& log_setup);
     // Records given word for word (flags and sequence numbers included).
     void set_raw_log(int file, const std::vector<std::vector<std::uint16_t>>& records,
                      int records_per_block, const std::vector<std::uint16_t>& point_ids = {});

@@ -43,8 +43,8 @@ SimulatorCore::SimulatorCore(Model m, SimOptions o) : model(m), options(o) {
     set_clock_locked(end_time);
     if (model == Model::EM235) diagnostics = {true, 0x0800, 1, 0x0000, 0x2100};
     if (options.default_logs) {
-        for (const auto& [file, spec] : default_datalogs(model, end_time)) {
-            install_log(file, make_datalog(spec, resolution_locked()));
+        for (const auto& [file, log_setup] : default_datalogs(model, end_time)) {
+            install_log(file, make_datalog(log_setup, resolution_locked()));
         }
         install_log(0, make_eventlog(default_eventlog(end_time)));
     }

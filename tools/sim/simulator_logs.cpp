@@ -12,15 +12,15 @@ bool valid_file(int file) { return file >= 0 && file <= 16; }
 
 }  // namespace
 
-void Simulator::set_datalog(int file, const DataLogSpec& spec) {
+void Simulator::set_datalog(int file, const DataLogSpec& log_setup) {
     if (!valid_file(file) || file == 0) return;
     Lock lock(core_->mu);
-    core_->install_log(file, make_datalog(spec, core_->resolution_locked()));
+    core_->install_log(file, make_datalog(log_setup, core_->resolution_locked()));
 }
 
-void Simulator::set_eventlog(const EventLogSpec& spec) {
+void Simulator::set_eventlog(const EventLogSpec& log_setup) {
     Lock lock(core_->mu);
-    core_->install_log(0, make_eventlog(spec));
+    core_->install_log(0, make_eventlog(log_setup));
 }
 
 void Simulator::set_raw_log(int file, const std::vector<std::vector<std::uint16_t>>& records,
