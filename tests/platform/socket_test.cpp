@@ -10,16 +10,27 @@
 namespace tandrel::platform {
 namespace {
 
-TEST(Socket, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
+// A client connected to a listener, and the accepted server side.
+struct Pair {
     Listener listener;
-    ASSERT_TRUE(listener.open("127.0.0.1", 0));
     Socket client;
+    Socket server;
+};
+
+void connect_pair(Pair& p) {
+    ASSERT_TRUE(p.listener.open("127.0.0.1", 0));
     std::uint32_t addr = 0;
     ASSERT_TRUE(parse_ipv4("127.0.0.1", addr));
-    ASSERT_EQ(connect_tcp(client, addr, listener.port(), 2000), ConnectStatus::Connected);
-    ASSERT_EQ(listener.wait(2000), WaitResult::Ready);
-    Socket accepted = listener.accept();
-    accepted.close();
+    ASSERT_EQ(connect_tcp(p.client, addr, p.listener.port(), 2000), ConnectStatus::Connected);
+    ASSERT_EQ(p.listener.wait(2000), WaitResult::Ready);
+    p.server = p.listener.accept();
+}
+
+TEST(Socket, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
+    Pair p;
+    ASSERT_NO_FATAL_FAILURE(connect_pair(p));
+    Socket& client = p.client;
+    p.server.close();
     // A broken pipe must be a failed send, never a signal that ends the host.
     const std::vector<std::uint8_t> data(65536, 0x55);
     bool failed = false;
@@ -31,28 +42,19 @@ TEST(Socket, SendingToAClosedPeerFailsWithoutKillingTheProcess) {
 }
 
 TEST(Socket, RecvExactFailsWhenThePeerClosesEarly) {
-    Listener listener;
-    ASSERT_TRUE(listener.open("127.0.0.1", 0));
-    Socket client;
-    std::uint32_t addr = 0;
-    ASSERT_TRUE(parse_ipv4("127.0.0.1", addr));
-    ASSERT_EQ(connect_tcp(client, addr, listener.port(), 2000), ConnectStatus::Connected);
-    ASSERT_EQ(listener.wait(2000), WaitResult::Ready);
-    Socket accepted = listener.accept();
+    Pair p;
+    ASSERT_NO_FATAL_FAILURE(connect_pair(p));
     const std::uint8_t three[3] = {1, 2, 3};
-    ASSERT_TRUE(accepted.send_all(three, 3));
-    accepted.close();
+    ASSERT_TRUE(p.server.send_all(three, 3));
+    p.server.close();
     std::uint8_t buf[7];
-    EXPECT_FALSE(client.recv_exact(buf, sizeof buf));
+    EXPECT_FALSE(p.client.recv_exact(buf, sizeof buf));
 }
 
 TEST(Socket, MovingTransfersOwnership) {
-    Listener listener;
-    ASSERT_TRUE(listener.open("127.0.0.1", 0));
-    Socket a;
-    std::uint32_t addr = 0;
-    ASSERT_TRUE(parse_ipv4("127.0.0.1", addr));
-    ASSERT_EQ(connect_tcp(a, addr, listener.port(), 2000), ConnectStatus::Connected);
+    Pair p;
+    ASSERT_NO_FATAL_FAILURE(connect_pair(p));
+    Socket& a = p.client;
     Socket b(std::move(a));
     EXPECT_FALSE(a.valid());
     EXPECT_TRUE(b.valid());
