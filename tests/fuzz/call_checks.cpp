@@ -15,18 +15,22 @@ constexpr int GUARD = 16;
 GuardedBuffer::GuardedBuffer(int usable, char fill)
     : bytes_(static_cast<size_t>(usable) + GUARD, fill), usable_(usable), fill_(fill) {}
 
+namespace {
+// Every byte of [begin, begin + size) holds fill: the range equals itself
+// shifted by one byte. One memcmp, where a byte loop under the sanitizers was
+// a tenth of a fuzz run.
+bool all_fill(const char* begin, size_t size, char fill) {
+    if (size == 0) return true;
+    return begin[0] == fill && std::memcmp(begin, begin + 1, size - 1) == 0;
+}
+}  // namespace
+
 bool GuardedBuffer::guard_intact() const {
-    for (size_t i = static_cast<size_t>(usable_); i < bytes_.size(); ++i) {
-        if (bytes_[i] != fill_) return false;
-    }
-    return true;
+    return all_fill(bytes_.data() + usable_, bytes_.size() - static_cast<size_t>(usable_), fill_);
 }
 
 bool GuardedBuffer::untouched() const {
-    for (int i = 0; i < usable_; ++i) {
-        if (bytes_[static_cast<size_t>(i)] != fill_) return false;
-    }
-    return true;
+    return all_fill(bytes_.data(), static_cast<size_t>(usable_), fill_);
 }
 
 std::string GuardedBuffer::text() const {

@@ -60,6 +60,11 @@ std::string csv_path() {
     return path;
 }
 
+void count_outcome(int status) {
+    CallOutcomes& o = call_outcomes();
+    (status >= 0 ? o.succeeded : o.failed) += 1;
+}
+
 template <typename Call>
 int document_call(const Input& in, Call&& call) {
     GuardedBuffer out(out_len_of(in.selector), '\x5A');
@@ -67,6 +72,7 @@ int document_call(const Input& in, Call&& call) {
     const int status = call(out.data(), out.usable(), err.data(), err.usable());
     check_error_buffer(status, err);
     check_document(status, out);
+    count_outcome(status);
     return status;
 }
 
@@ -124,6 +130,7 @@ void stream_or_export(const Input& in, int file_id, bool eventlog) {
                                                  err.data(), err.usable());
         check_error_buffer(status, err);
         check_csv(status, path, progress.calls, progress.last_done);
+        count_outcome(status);
         std::remove(path.c_str());
         return;
     }
@@ -135,6 +142,7 @@ void stream_or_export(const Input& in, int file_id, bool eventlog) {
                                         record_line, &stream, err.data(), err.usable());
     check_error_buffer(status, err);
     check_stream(status, stream);
+    count_outcome(status);
 }
 
 }  // namespace

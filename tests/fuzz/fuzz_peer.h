@@ -1,6 +1,7 @@
-// The in-process fake meter of the meter-response harnesses: one loopback
-// listener and one thread for the whole process, answering every request of
-// every connection from the tape the current input installed.
+// The in-process fake meter of the meter-response harnesses, answering every
+// request of every connection from the tape the current input installed. Two
+// builds: fuzz_peer.cpp, one loopback listener and one thread for the whole
+// process; fuzz_peer_memory.cpp, the socket calls answered in memory.
 #pragma once
 
 #include <cstddef>

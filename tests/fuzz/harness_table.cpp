@@ -8,16 +8,21 @@
 namespace tandrel::fuzz {
 
 const NamedHarness HARNESSES[] = {
-    {"options", fuzz_options},
-    {"model", fuzz_model},
-    {"point_list", fuzz_point_list},
-    {"device_info", fuzz_device_info},
-    {"point_reading", fuzz_point_reading},
-    {"log_directory", fuzz_log_directory},
-    {"datalog", fuzz_datalog},
-    {"eventlog", fuzz_eventlog},
-    {nullptr, nullptr},
+    {"options", fuzz_options, false},
+    {"model", fuzz_model, false},
+    {"point_list", fuzz_point_list, false},
+    {"device_info", fuzz_device_info, true},
+    {"point_reading", fuzz_point_reading, true},
+    {"log_directory", fuzz_log_directory, true},
+    {"datalog", fuzz_datalog, true},
+    {"eventlog", fuzz_eventlog, true},
+    {nullptr, nullptr, false},
 };
+
+CallOutcomes& call_outcomes() {
+    static CallOutcomes outcomes;
+    return outcomes;
+}
 
 void harness_check(bool condition, const char* what) {
     if (condition) return;

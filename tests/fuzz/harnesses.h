@@ -13,7 +13,8 @@ int fuzz_options(const std::uint8_t* data, std::size_t size);
 int fuzz_model(const std::uint8_t* data, std::size_t size);
 int fuzz_point_list(const std::uint8_t* data, std::size_t size);
 
-// Meter answers to each kind of call, through the loopback fake peer.
+// Meter answers to each kind of call, through the fake meter linked in
+// (fuzz_peer.h: on loopback, or in memory).
 int fuzz_device_info(const std::uint8_t* data, std::size_t size);
 int fuzz_point_reading(const std::uint8_t* data, std::size_t size);
 int fuzz_log_directory(const std::uint8_t* data, std::size_t size);
@@ -25,9 +26,18 @@ using Harness = int (*)(const std::uint8_t*, std::size_t);
 struct NamedHarness {
     const char* name;  // also the corpus folder name
     Harness run;
+    bool calls_meter;  // an exported call against the fake meter
 };
 
-// Every harness, in a fixed order; ends with {nullptr, nullptr}.
+// How the meter harnesses' calls ended since the last reset: a corpus that
+// never gets a call through (or never makes one fail) tests less than it seems.
+struct CallOutcomes {
+    long succeeded = 0;
+    long failed = 0;
+};
+CallOutcomes& call_outcomes();
+
+// Every harness, in a fixed order; ends with {nullptr, nullptr, false}.
 extern const NamedHarness HARNESSES[];
 
 // Aborts with the message when the condition does not hold: a finding.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ TEST_P(FuzzReplay, EveryCorpusInputKeepsTheInvariants) {
     const fs::path dir = fs::path(TANDREL_FUZZ_CORPUS_DIR) / GetParam().name;
     ASSERT_TRUE(fs::is_directory(dir)) << dir;
     int replayed = 0;
+    tandrel::fuzz::call_outcomes() = {};
     for (const auto& entry : fs::directory_iterator(dir)) {
         if (!entry.is_regular_file()) continue;
         const std::vector<std::uint8_t> bytes = read_file(entry.path());
@@ -42,6 +44,16 @@ TEST_P(FuzzReplay, EveryCorpusInputKeepsTheInvariants) {
         ++replayed;
     }
     EXPECT_GT(replayed, 0) << "empty corpus " << dir;
+    if (GetParam().calls_meter) {
+        // Both ends must be reached: a fake meter that failed every call (or
+        // a corpus of only failures) would pass the invariants while testing
+        // no decoder.
+        const tandrel::fuzz::CallOutcomes o = tandrel::fuzz::call_outcomes();
+        std::cout << GetParam().name << ": " << o.succeeded << " calls succeeded, " << o.failed
+                  << " failed\n";
+        EXPECT_GT(o.succeeded, 0);
+        EXPECT_GT(o.failed, 0);
+    }
 }
 
 std::string harness_name(const ::testing::TestParamInfo<NamedHarness>& param_info) {
