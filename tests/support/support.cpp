@@ -1,1 +1,0 @@
-// Shared helpers of the test suite live beside this file.
