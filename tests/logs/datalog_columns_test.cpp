@@ -100,11 +100,5 @@ TEST(DatalogColumns, TriggerNames) {
     for (const auto& c : cases) EXPECT_EQ(fmt_trigger_event_type(c.first), c.second);
 }
 
-TEST(DatalogColumns, TimeWordsLowOrderFirst) {
-    const std::vector<uint16_t> r = {0, 0, 0x5678, 0x1234, 0x0001, 0x000F, 0, 0};
-    EXPECT_EQ(record_seconds(r), 0x12345678u);
-    EXPECT_EQ(record_microseconds(r), 0x000F0001u);
-}
-
 }  // namespace
 }  // namespace tandrel

@@ -47,22 +47,6 @@ TEST(DecodeEvent, TakesOnlyTheFieldsTheRecordIsLongEnoughToHold) {
     }
 }
 
-TEST(DecodeEvent, ReadsTheValueAsSignedLowWordFirst) {
-    struct {
-        uint16_t low, high;
-        int32_t value;
-    } const cases[] = {
-        {0x0001, 0xFFFF, -65535},     {0xFFFF, 0xFFFF, -1},         {0x0000, 0x8000, INT32_MIN},
-        {0xFFFF, 0x7FFF, INT32_MAX},  {0x5678, 0x1234, 0x12345678},  {0x0000, 0x0000, 0},
-    };
-    for (const auto& c : cases) {
-        std::vector<uint16_t> words(12, 0);
-        words[10] = c.low;
-        words[11] = c.high;
-        EXPECT_EQ(decode_event(words).value_triggered, c.value);
-    }
-}
-
 TEST(DecodeEvent, IgnoresFlagsAndTheUnusedWord) {
     std::vector<uint16_t> changed = FULL_RECORD;
     changed[0] = 0xFFFF;
@@ -76,37 +60,11 @@ TEST(DecodeEvent, IgnoresFlagsAndTheUnusedWord) {
     EXPECT_EQ(a.effect, b.effect);
 }
 
-TEST(DecodeEvent, CarriesAllFiveTextsOfTheClassification) {
-    std::vector<uint16_t> words(12, 0);
-    words[7] = 0x0303;
-    words[8] = 0xE105;
-    const EventFields f = decode_event(words);
-    EXPECT_EQ(f.cause, "SP EVENT");
-    EXPECT_EQ(f.point, "EVENT FLAG 4");
-    EXPECT_EQ(f.state, "ON");
-    EXPECT_EQ(f.effect, "SP operated");
-    EXPECT_EQ(f.target, "#6");
-}
-
-TEST(DecodeEvent, WidensWordsWithoutSignExtension) {
-    std::vector<uint16_t> words(9, 0xFFFF);
-    const EventFields f = decode_event(words);
-    EXPECT_EQ(f.event_no, 65535);
-    EXPECT_EQ(f.source_id, 65535);
-    EXPECT_EQ(f.effect_id, 65535);
-}
-
 TEST(DecodeEvent, ATruncatedRecordReadsMissingWordsAsZero) {
     const EventFields f = decode_event(first_words(7));
     EXPECT_EQ(f.event_no, 0x0102);
     EXPECT_EQ(f.source_id, 0);
     EXPECT_EQ(decode_event({}).event_no, 0);
-}
-
-TEST(EventTime, ReadsSequenceSecondsAndMicrosecondsLowWordFirst) {
-    EXPECT_EQ(event_sequence(FULL_RECORD), 0x1234);
-    EXPECT_EQ(event_seconds(FULL_RECORD), 0x6A1B5678u);
-    EXPECT_EQ(event_microseconds(FULL_RECORD), 0x00030E40u);
 }
 
 }  // namespace

@@ -110,25 +110,34 @@ Transfer run(std::vector<Block> blocks, int limit = -1, int max_blocks = transfe
 
 using Trace = std::vector<std::string>;
 const Trace ONE_BLOCK_40 = {"present", "header", "data 40", "ack"};
+const Trace TWO_EMPTY = {"present", "header", "ack", "present", "header"};
 
-TEST(ReadLogFile, LimitZeroTouchesNoRegister) {
-    const Transfer r = run({seq_block(1, 5, 0x0001)}, 0);
-    EXPECT_EQ(r.returned, 0);
-    EXPECT_TRUE(r.trace.empty());
-}
+struct EndingCase {
+    const char* what;
+    std::vector<Block> blocks;
+    int limit;
+    int returned;
+    Trace trace;
+};
 
-TEST(ReadLogFile, EndOfFileFlagEndsAfterItsRecord) {
-    const Transfer r = run({seq_block(1, 5, 0x0001), seq_block(6, 5)});
-    EXPECT_EQ(r.returned, 5);
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(r.trace, ONE_BLOCK_40);
-}
+// Where a read ends, and which register operations it took to get there.
+const EndingCase ENDING_CASES[] = {
+    {"limit zero touches no register", {seq_block(1, 5, 0x0001)}, 0, 0, {}},
+    {"end-of-file flag ends after its record", {seq_block(1, 5, 0x0001), seq_block(6, 5)}, -1, 5,
+     ONE_BLOCK_40},
+    {"limit inside a block still acknowledges", {seq_block(1, 5)}, 3, 3, ONE_BLOCK_40},
+    {"two empty headers in a row end the read", {EMPTY, EMPTY, seq_block(1, 5)}, -1, 0, TWO_EMPTY},
+    {"records shorter than eight words make a header empty", {Block{5, 7, {}}, Block{3, 0, {}}},
+     -1, 0, TWO_EMPTY},
+};
 
-TEST(ReadLogFile, LimitStopsInsideABlockAndStillAcknowledges) {
-    const Transfer r = run({seq_block(1, 5)}, 3);
-    EXPECT_EQ(r.returned, 3);
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3}));
-    EXPECT_EQ(r.trace, ONE_BLOCK_40);
+TEST(ReadLogFile, EndsWhereTheFlagsTheLimitOrEmptyHeadersSay) {
+    for (const EndingCase& c : ENDING_CASES) {
+        const Transfer r = run(c.blocks, c.limit);
+        EXPECT_EQ(r.returned, c.returned) << c.what;
+        EXPECT_EQ(r.seqs.size(), static_cast<size_t>(c.returned)) << c.what;
+        EXPECT_EQ(r.trace, c.trace) << c.what;
+    }
 }
 
 TEST(ReadLogFile, LimitAcrossBlocks) {
@@ -147,48 +156,38 @@ TEST(ReadLogFile, BlockPresentedThreeTimesStallsWithWarning) {
                                 "3 File 3: 5 records in 3 blocks"}));
 }
 
-TEST(ReadLogFile, RepeatedRecordsAreDroppedNewOnesDelivered) {
-    const Transfer r = run({seq_block(1, 5), seq_block(4, 5, 0x0001)});
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-}
+struct DeliveryCase {
+    const char* what;
+    std::vector<Block> blocks;
+    std::vector<uint16_t> seqs;
+};
 
-TEST(ReadLogFile, TwoEmptyHeadersInARowEndTheRead) {
-    const Transfer r = run({EMPTY, EMPTY, seq_block(1, 5)});
-    EXPECT_EQ(r.returned, 0);
-    EXPECT_EQ(r.trace, (Trace{"present", "header", "ack", "present", "header"}));
-}
-
-TEST(ReadLogFile, HeaderWithRecordsShorterThanEightWordsIsEmpty) {
-    const Transfer r = run({Block{5, 7, {}}, Block{3, 0, {}}});
-    EXPECT_EQ(r.returned, 0);
-    EXPECT_EQ(r.trace, (Trace{"present", "header", "ack", "present", "header"}));
-}
-
-TEST(ReadLogFile, EmptyHeadersApartDoNotEndTheRead) {
-    const Transfer r = run({EMPTY, seq_block(1, 2), EMPTY, seq_block(3, 2, 0x0001)});
-    EXPECT_EQ(r.returned, 4);
-}
-
-TEST(ReadLogFile, SequenceNumbersWrapAround) {
-    const Transfer r = run({block({rec(0, 65534), rec(0, 65535), rec(0, 0), rec(0x0001, 1)})});
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{65534, 65535, 0, 1}));
-}
-
-TEST(ReadLogFile, HalfTheSequenceSpaceAheadIsNewBeyondIsOld) {
-    const Transfer r = run({block({rec(0, 0), rec(0, 32769), rec(0, 32768), rec(0, 0), rec(0x1, 1)})});
+// Which records reach the caller: repeats, wrap-around and the skipping flags.
+const DeliveryCase DELIVERY_CASES[] = {
+    {"repeated records dropped, new ones delivered",
+     {seq_block(1, 5), seq_block(4, 5, 0x0001)}, {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"empty headers apart do not end the read",
+     {EMPTY, seq_block(1, 2), EMPTY, seq_block(3, 2, 0x0001)}, {1, 2, 3, 4}},
+    {"sequence numbers wrap around",
+     {block({rec(0, 65534), rec(0, 65535), rec(0, 0), rec(0x0001, 1)})}, {65534, 65535, 0, 1}},
     // 32769 after 0 reads as older; 32768 is new; 0 after 32768 is new again.
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{0, 32768, 0, 1}));
-}
-
-TEST(ReadLogFile, SkipFlagDropsOnlyThatRecord) {
-    const Transfer r = run({block({rec(0, 1), rec(0x0400, 2), rec(0, 3), rec(0x0001, 4)})});
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 3, 4}));
-}
-
-TEST(ReadLogFile, SkippedRecordDoesNotAdvanceTheSequence) {
+    {"half the sequence space ahead is new, beyond is old",
+     {block({rec(0, 0), rec(0, 32769), rec(0, 32768), rec(0, 0), rec(0x1, 1)})}, {0, 32768, 0, 1}},
+    {"skip flag drops only that record",
+     {block({rec(0, 1), rec(0x0400, 2), rec(0, 3), rec(0x0001, 4)})}, {1, 3, 4}},
     // 9 skipped by flag, so 5 after 4 is still new.
-    const Transfer r = run({block({rec(0, 4), rec(0x0400, 9), rec(0x0001, 5)})});
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{4, 5}));
+    {"a skipped record does not advance the sequence",
+     {block({rec(0, 4), rec(0x0400, 9), rec(0x0001, 5)})}, {4, 5}},
+    {"end-of-block flag skips the rest but goes on",
+     {block({rec(0, 1), rec(0x1000, 2), rec(0, 3)}), seq_block(3, 2, 0x0001)}, {1, 3, 4}},
+};
+
+TEST(ReadLogFile, DeliversEachNewRecordOnce) {
+    for (const DeliveryCase& c : DELIVERY_CASES) {
+        const Transfer r = run(c.blocks);
+        EXPECT_EQ(r.seqs, c.seqs) << c.what;
+        EXPECT_EQ(r.returned, static_cast<int>(c.seqs.size())) << c.what;
+    }
 }
 
 TEST(ReadLogFile, EndingFlagsStopAfterTheBlockIsAcknowledged) {
@@ -197,11 +196,6 @@ TEST(ReadLogFile, EndingFlagsStopAfterTheBlockIsAcknowledged) {
         EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1})) << flag;
         EXPECT_EQ(r.trace, (Trace{"present", "header", "data 24", "ack"})) << flag;
     }
-}
-
-TEST(ReadLogFile, EndOfBlockFlagSkipsTheRestButGoesOn) {
-    const Transfer r = run({block({rec(0, 1), rec(0x1000, 2), rec(0, 3)}), seq_block(3, 2, 0x0001)});
-    EXPECT_EQ(r.seqs, (std::vector<uint16_t>{1, 3, 4}));
 }
 
 TEST(ReadLogFile, EndOfBlockFirstCountsAsStall) {
