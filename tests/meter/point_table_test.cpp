@@ -121,20 +121,5 @@ TEST(FamilyBlocks, PlaceEm235RegistersByTheCommonRuleAndEm133ThreeFamiliesLower)
     }
 }
 
-TEST(PointRegister, AddsTwoRegistersPerPointToTheModelsFamilyAddress) {
-    EXPECT_EQ(point_register(*find_family(4239), 4239, MeterModel::EM133), 0x3646);
-    EXPECT_EQ(point_register(*find_family(4239), 4239, MeterModel::EM235), 0x365E);
-    EXPECT_EQ(point_register(*find_family(6031), 6031, MeterModel::EM133), 0x39C6);
-    EXPECT_EQ(point_register(*find_family(6031), 6031, MeterModel::EM235), 0x39DE);
-    EXPECT_EQ(point_register(*find_family(3104), 3104, MeterModel::EM235), 0x3440);
-}
-
-TEST(Hex4, PrintsFourUpperCaseDigitsWithLeadingZeros) {
-    EXPECT_EQ(hex4(5376), "0x1500");
-    EXPECT_EQ(hex4(0), "0x0000");
-    EXPECT_EQ(hex4(0x0C4E), "0x0C4E");
-    EXPECT_EQ(hex4(0xFFFF), "0xFFFF");
-}
-
 }  // namespace
 }  // namespace tandrel
