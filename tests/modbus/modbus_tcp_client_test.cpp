@@ -135,17 +135,6 @@ TEST(ModbusTcpClient, MbapLengthOutOfRangeBreaksTheConnection) {
     }
 }
 
-TEST(ModbusTcpClient, BoundaryMbapLengthsAreAccepted) {
-    // Length 2 carries a bare function code: an exception without a code byte.
-    ScriptedServer server([](Peer& peer) {
-        Frame f;
-        while (peer.read_frame(f)) peer.send(response_frame(f.transaction_id, {0x83}, 2));
-    });
-    const auto owned = connected(server);
-    ModbusTcpClient& client = *owned;
-    EXPECT_EQ(failure_of([&] { client.read_holding_registers(0, 1); }), "Modbus exception -1");
-}
-
 TEST(ModbusTcpClient, TimeOutFailsAndLaterRequestsFailAtOnceWithoutTraffic) {
     ScriptedServer server([](Peer& peer) {
         Frame f;
