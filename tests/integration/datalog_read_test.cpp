@@ -1,23 +1,12 @@
 // tandrel_read_datalog against the simulated meter: every object of
 // realistic logs, the request sequence, cancellation and the failures a
 // caller sees; the transfer endings themselves are unit-tested in tests/logs.
-#include "datalog_fixture.h"
+#include "log_fixture.h"
 
-namespace datalog_test {
+namespace log_test {
 namespace {
 
 using tandrel_sim::LogScenario;
-
-struct Collected {
-    std::vector<std::string> lines;
-    size_t stop_at = 0;  // 0: never stop; else answer non-zero to that object
-};
-
-int TANDREL_CALL collect(const char* text, void* user) {
-    auto* c = static_cast<Collected*>(user);
-    c->lines.emplace_back(text);
-    return c->stop_at != 0 && c->lines.size() == c->stop_at ? 1 : 0;
-}
 
 struct LogLines {
     LogLines() { tandrel_set_log_callback(&LogLines::receive, this); }
@@ -31,7 +20,7 @@ struct LogLines {
     std::vector<std::string> lines;
 };
 
-class DatalogRead : public DatalogSim {
+class DatalogRead : public LogSim {
 protected:
     int read(int file, Collected& out) {
         return tandrel_read_datalog("127.0.0.1", "em235", file, options.c_str(), collect, &out,
@@ -217,4 +206,4 @@ TEST_F(DatalogRead, StopKeepsWhatWasDelivered) {
 }
 
 }  // namespace
-}  // namespace datalog_test
+}  // namespace log_test

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/simulator.h"
+#include "support/temp_dir.h"
 #include "tandrel.h"
 
 namespace {
@@ -74,13 +75,6 @@ protected:
         sim_->set_datalog(2, datalog(0));
         sim_->set_datalog(3, datalog(5));
         sim_->set_eventlog(eventlog(7));
-        dir_ = fs::temp_directory_path() / ("tandrel_em133_" + host_);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 
     int run(int set_clock, int clock_param, const std::string& out_dir) {
@@ -110,7 +104,8 @@ protected:
 
     std::string host_;
     std::unique_ptr<Simulator> sim_;
-    fs::path dir_;
+    const tandrel::testing::TempDir dir;
+    const fs::path& dir_ = dir.path();
     char err_[512] = "untouched";
 };
 
@@ -178,7 +173,6 @@ TEST_F(Em133Export, SendsTheClockParameterAsGivenOrItsDefault) {
         const std::vector<Request> writes = clock_writes();
         ASSERT_EQ(writes.size(), 3u);
         EXPECT_EQ(writes[0].values, std::vector<uint16_t>{c.sent});
-        fs::remove_all(dir_);
     }
 }
 

@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "sim/simulator.h"
+#include "support/temp_dir.h"
 #include "tandrel.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tandrel::testing::file_bytes;
 using tandrel_sim::Model;
 using tandrel_sim::Request;
 using tandrel_sim::SimOptions;
@@ -20,11 +20,6 @@ using tandrel_sim::Simulator;
 
 constexpr uint16_t DIAG_ADDRESS = 0x3E80;  // register number 0x3E81
 constexpr uint8_t DIAG_UNIT = 5;
-
-std::string file_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Rows 0-25 after the fixed first four lines, bit b set where `set` says.
 std::string bit_rows(uint32_t value) {
@@ -51,14 +46,6 @@ protected:
         sim_ = std::make_unique<Simulator>(Model::EM235, SimOptions::deterministic());
         sim_->start(host_, 502);
         sim_->set_diagnostics(DIAG_ADDRESS, DIAG_UNIT, 0x0001, 0x0010);
-        dir_ = fs::temp_directory_path() / ("tandrel_diag_" + host_);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "diag.csv").string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 
     int run(int unit, int count, const char* order, const std::string& path) {
@@ -68,8 +55,8 @@ protected:
 
     std::string host_;
     std::unique_ptr<Simulator> sim_;
-    fs::path dir_;
-    std::string path_;
+    const tandrel::testing::TempDir dir;
+    const std::string path_ = dir.file("diag.csv");
     char err_[512] = "untouched";
 };
 
@@ -77,7 +64,7 @@ TEST_F(Em235Diagnostics, HiFirstTakesTheSecondWordAsTheHighHalf) {
     start("127.0.72.1");
     ASSERT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", path_), 26) << err_;
     EXPECT_STREQ(err_, "");
-    EXPECT_EQ(file_text(path_),
+    EXPECT_EQ(file_bytes(path_),
               "word0_hex,word1_hex,value_hex,word_order\n0x1,0x10,0x100001,HI_FIRST\n\n"
               "bit,label,state\n" +
                   bit_rows(0x100001));
@@ -93,7 +80,7 @@ TEST_F(Em235Diagnostics, AnyOtherOrderTakesTheFirstWordAsTheHighHalf) {
     start("127.0.72.2");
     // The unit id is cut to its low 8 bits: 0x105 addresses unit 5.
     ASSERT_EQ(run(0x100 + DIAG_UNIT, 2, "hi_first", path_), 26) << err_;
-    EXPECT_EQ(file_text(path_),
+    EXPECT_EQ(file_bytes(path_),
               "word0_hex,word1_hex,value_hex,word_order\n0x1,0x10,0x10010,hi_first\n\n"
               "bit,label,state\n" +
                   bit_rows(0x10010));
@@ -116,7 +103,7 @@ TEST_F(Em235Diagnostics, ARejectedReadWritesNoFile) {
 
 TEST_F(Em235Diagnostics, APathThatCannotBeOpenedFailsAfterTheRead) {
     start("127.0.72.5");
-    const std::string bad = (dir_ / "missing" / "diag.csv").string();
+    const std::string bad = dir.file("missing/diag.csv");
     EXPECT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", bad), -1);
     EXPECT_EQ(std::string(err_), "Cannot open CSV: " + bad);
     EXPECT_EQ(sim_->requests().size(), 1u);

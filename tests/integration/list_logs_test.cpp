@@ -1,11 +1,11 @@
 // tandrel_list_logs against the simulated meter: which files are listed,
 // with what counts and columns, and the whole document byte for byte.
-#include "datalog_fixture.h"
+#include "log_fixture.h"
 
-namespace datalog_test {
+namespace log_test {
 namespace {
 
-class ListLogs : public DatalogSim {
+class ListLogs : public LogSim {
 protected:
     int list(std::vector<char>& out) {
         return tandrel_list_logs("127.0.0.1", "pm335", options.c_str(), out.data(),
@@ -110,16 +110,5 @@ TEST_F(ListLogs, BrokenConnectionGivesAShorterList) {
     EXPECT_EQ(text.find("\"file_id\":2"), std::string::npos);
 }
 
-TEST_F(ListLogs, TooSmallBufferNamesTheSizeNeeded) {
-    sim->set_eventlog(tandrel_sim::EventLogSpec{});
-    const std::string doc =
-        std::string(PREFIX) + "{\"file_id\":0,\"type\":\"eventlog\",\"records\":0}]}";
-    std::vector<char> out(doc.size(), 'x');
-    EXPECT_EQ(list(out), -1);
-    EXPECT_EQ(std::string(err), "Output buffer too small: need " + std::to_string(doc.size() + 1) +
-                                    " bytes");
-    EXPECT_EQ(out[0], 'x');
-}
-
 }  // namespace
-}  // namespace datalog_test
+}  // namespace log_test

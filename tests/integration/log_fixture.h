@@ -1,28 +1,33 @@
-// Shared by the data-log integration tests: a deterministic simulated meter
-// on a loopback port, realistic raw logs, and the expected texts built from
-// the simulator's own records through a reference reading of the formats.
+// Shared by the log integration tests: a deterministic simulated meter on a
+// loopback port, realistic raw logs and events, callbacks that record what
+// they were given, and the expected texts built from the simulator's own
+// records through a reference reading of the formats.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "meter/data_scales.h"
 #include "meter/value_format.h"
 #include "modbus/modbus_tcp_client.h"
 #include "sim/simulator.h"
+#include "support/temp_dir.h"
 #include "tandrel.h"
 
-namespace datalog_test {
+namespace log_test {
+
+using tandrel::testing::file_bytes;
+using tandrel::testing::TempDir;
 
 using Record = std::vector<uint16_t>;
 
@@ -49,14 +54,17 @@ inline std::string millis(uint32_t us) {
     return text;
 }
 
-inline std::string ref_iso(const Record& r) {
-    return strftime_utc(u32(r, 2), "%Y-%m-%dT%H:%M:%S.") + millis(u32(r, 4)) + "Z";
+inline std::string ref_iso(uint32_t seconds, uint32_t us) {
+    return strftime_utc(seconds, "%Y-%m-%dT%H:%M:%S.") + millis(us) + "Z";
 }
 
-inline std::string ref_hmi(const Record& r) {
-    const auto whole = static_cast<int64_t>(u32(r, 2) + u32(r, 4) / 1000000.0);
-    return strftime_utc(whole, "%d/%m/%y  %H:%M:%S.") + millis(u32(r, 4));
+inline std::string ref_hmi(uint32_t seconds, uint32_t us) {
+    const auto whole = static_cast<int64_t>(seconds + us / 1000000.0);
+    return strftime_utc(whole, "%d/%m/%y  %H:%M:%S.") + millis(us);
 }
+
+inline std::string ref_iso(const Record& r) { return ref_iso(u32(r, 2), u32(r, 4)); }
+inline std::string ref_hmi(const Record& r) { return ref_hmi(u32(r, 2), u32(r, 4)); }
 
 inline std::string ref_trigger(uint16_t t) {
     char text[16];
@@ -89,7 +97,63 @@ inline std::vector<Record> raw_records(int count, int columns, uint16_t first_se
     return records;
 }
 
-class DatalogSim : public ::testing::Test {
+// (source, effect) pairs that reach every classification rule and cause,
+// texts with '/', '.', '#' and blanks, and events with no text at all.
+const std::pair<uint16_t, uint16_t> EVENT_IDS[] = {
+    {0x031D, 0xE100}, {0x5A00, 0x2000}, {0x5A05, 0x2103}, {0x0302, 0xE102}, {0x5A01, 0x2000},
+    {0x5A3F, 0x5100}, {0x5A02, 0x1234}, {0x5A00, 0x3905}, {0x5A0C, 0x7207}, {0x5A00, 0xE100},
+    {0x0001, 0xE13F}, {0x0001, 0xE200}, {0x6309, 0x0000}, {0x0001, 0x6321}, {0x6300, 0x0000},
+    {0x6308, 0x0000}, {0x5B0F, 0x1234}, {0x5B0F, 0xF500}, {0x5B12, 0x6102}, {0x5B10, 0x0400},
+    {0x0001, 0x0000}, {0x0001, 0x6A05}, {0x0001, 0xF400}, {0x0001, 0x1234}, {0xFFFF, 0xFFFF},
+    {0x0303, 0xE105}, {0x5A00, 0x2001}, {0x0080, 0xE103}, {0x5A07, 0x411F}, {0x5A20, 0x3A0F},
+    {0x5A09, 0x5300}, {0x5A0D, 0x8000}, {0x0001, 0xE23F}, {0x6318, 0x1234}, {0x0001, 0x631A},
+    {0x5B14, 0x1234}, {0x5B35, 0x6A1B}, {0x5B10, 0x03FF}, {0x0001, 0x6200}, {0x0001, 0x6B07},
+    {0x0001, 0xF900}, {0x1234, 0x0001},
+};
+
+// A realistic event log: every kind above, signed values and varying times.
+inline std::vector<tandrel_sim::Event> realistic_events(int count) {
+    std::vector<tandrel_sim::Event> events;
+    const int kinds = static_cast<int>(std::size(EVENT_IDS));
+    for (int i = 0; i < count; ++i) {
+        tandrel_sim::Event e;
+        e.source_id = EVENT_IDS[i % kinds].first;
+        e.effect_id = EVENT_IDS[i % kinds].second;
+        e.event_no = static_cast<uint16_t>(1000 + i);
+        e.value = (i % 3 == 0) ? -(i * 70001) : i * 12345;
+        e.time = 1764942127u + static_cast<uint32_t>(i) * 3607u;
+        e.microseconds = static_cast<uint32_t>((i * 104729) % 1000000);
+        events.push_back(e);
+    }
+    if (count > 7) events[7].value = INT32_MIN;
+    return events;
+}
+
+// Records every progress call; answers non-zero to call number `stop_at`.
+struct Progress {
+    std::vector<std::pair<int, int>> calls;
+    size_t stop_at = 0;  // 0: never stop
+};
+
+inline int TANDREL_CALL on_progress(int done, int total, void* user) {
+    auto* p = static_cast<Progress*>(user);
+    p->calls.emplace_back(done, total);
+    return p->stop_at != 0 && p->calls.size() == p->stop_at ? 1 : 0;
+}
+
+// Records every streamed object; answers non-zero to object number `stop_at`.
+struct Collected {
+    std::vector<std::string> lines;
+    size_t stop_at = 0;  // 0: never stop
+};
+
+inline int TANDREL_CALL collect(const char* text, void* user) {
+    auto* c = static_cast<Collected*>(user);
+    c->lines.emplace_back(text);
+    return c->stop_at != 0 && c->lines.size() == c->stop_at ? 1 : 0;
+}
+
+class LogSim : public ::testing::Test {
 protected:
     void SetUp() override {
         tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
@@ -146,28 +210,4 @@ protected:
     char err[256] = "untouched";
 };
 
-// A fresh directory under the system's temporary directory, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tandrel_dl_" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string file_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace datalog_test
+}  // namespace log_test

@@ -85,15 +85,6 @@ TEST(ReadDataScales, AcceptsEnergyDecimalsUpToTheModelsLimit) {
     }
 }
 
-TEST(ReadDataScales, AsksForTheSetupRegistersInTheirFixedOrder) {
-    for (const Model model : {Model::EM133, Model::EM235}) {
-        Simulator sim(model, SimOptions::deterministic());
-        sim.start();
-        scales_of(sim, model == Model::EM133 ? MeterModel::EM133 : MeterModel::EM235);
-        EXPECT_EQ(reads(sim), setup_reads(model));
-    }
-}
-
 TEST(ReadDataScales, SkipsTheOptionWordWhenTheRatioFails) {
     Simulator sim(Model::EM133, SimOptions::deterministic());
     sim.set_high_resolution(true);

@@ -79,16 +79,6 @@ TEST(ReadDeviceInfo, ReadsAnEm133ThroughItsOwnSetupRegisters) {
               concat(concat({IDENTITY_READ}, setup_reads(Model::EM133)), {{0x0901, 1}}));
 }
 
-TEST(ReadDeviceInfo, ReadsAPm335AsAnEm235) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_identity(identity("PM335"));
-    sim.start();
-    const CallResult r = device_info(sim, "pm335");
-    EXPECT_EQ(
-        r.out.rfind("{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"model_name\":\"PM335\"", 0), 0u);
-    EXPECT_EQ(reads(sim).back(), (Read{0xB481, 1}));
-}
-
 TEST(ReadDeviceInfo, TakesRatioOneWhenTheRatioRegisterFails) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
     sim.set_pt_ratio_x10(1200);

@@ -170,18 +170,6 @@ TEST(ReadPoints, LeavesOutAPointTheMeterRejects) {
                                    {1, rejected}}));
 }
 
-TEST(ReadPoints, SkipsThePointsAnEm133Lacks) {
-    Simulator sim(Model::EM133, SimOptions::deterministic());
-    sim.start();
-    LogCapture log;
-    const CallResult r = read_points(sim, "em133", "5376, 5377");
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.out.find("[{\"pid\":5377,\"name\":\"In\",\"value\":"), std::string::npos);
-    const auto warnings = log.at_levels({1});
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0].text.rfind("Point 0x1500 not readable on this meter: ", 0), 0u);
-}
-
 TEST(ReadPoints, FailsWithTheLastErrorWhenNothingCouldBeRead) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
     sim.reject_range(0x3400, 0x3401, 2);
