@@ -7,23 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/log_capture.h"
+
 namespace tandrel {
 namespace {
 
-struct Captured {
-    std::vector<std::pair<int, std::string>> messages;
-};
-
-void capture(int level, const char* message, void* user) {
-    static_cast<Captured*>(user)->messages.emplace_back(level, message);
-}
-
-class LogCapture {
-public:
-    LogCapture() { set_log_callback(capture, &captured); }
-    ~LogCapture() { set_log_callback(nullptr, nullptr); }
-    Captured captured;
-};
+using testing::LogCapture;
+using testing::Logged;
+using Messages = std::vector<Logged>;
 
 TEST(RunSafe, ReturnsTheWorkResultAndClearsTheErrorBuffer) {
     char err[16] = "stale";
@@ -37,9 +28,7 @@ TEST(RunSafe, RuntimeErrorBecomesMinusOneLoggedAtErrorAndCopied) {
     const int status = run_safe(err, sizeof err, []() -> int { throw std::runtime_error("boom"); });
     EXPECT_EQ(status, -1);
     EXPECT_STREQ(err, "boom");
-    ASSERT_EQ(log.captured.messages.size(), 1u);
-    EXPECT_EQ(log.captured.messages[0].first, 0);
-    EXPECT_EQ(log.captured.messages[0].second, "boom");
+    EXPECT_EQ(log.at_levels({0, 1, 2, 3}), (Messages{{0, "boom"}}));
 }
 
 TEST(RunSafe, CancelledBecomesMinusTwoWithoutLogging) {
@@ -47,7 +36,7 @@ TEST(RunSafe, CancelledBecomesMinusTwoWithoutLogging) {
     char err[64];
     EXPECT_EQ(run_safe(err, sizeof err, []() -> int { throw Cancelled(); }), -2);
     EXPECT_STREQ(err, "Cancelled by caller");
-    EXPECT_TRUE(log.captured.messages.empty());
+    EXPECT_TRUE(log.at_levels({0, 1, 2, 3}).empty());
 }
 
 TEST(RunSafe, ForeignExceptionBecomesUnknownErrorWithoutLogging) {
@@ -55,13 +44,13 @@ TEST(RunSafe, ForeignExceptionBecomesUnknownErrorWithoutLogging) {
     char err[64];
     EXPECT_EQ(run_safe(err, sizeof err, []() -> int { throw 7; }), -1);
     EXPECT_STREQ(err, "Unknown error");
-    EXPECT_TRUE(log.captured.messages.empty());
+    EXPECT_TRUE(log.at_levels({0, 1, 2, 3}).empty());
 }
 
 TEST(RunSafe, NullErrorBufferStillReturnsStatusAndLogs) {
     LogCapture log;
     EXPECT_EQ(run_safe(nullptr, 0, []() -> int { throw std::runtime_error("x"); }), -1);
-    EXPECT_EQ(log.captured.messages.size(), 1u);
+    EXPECT_EQ(log.at_levels({0}), (Messages{{0, "x"}}));
 }
 
 TEST(RunSafe, WithoutLogCallbackTheErrorBufferIsStillFilled) {
