@@ -1,4 +1,5 @@
 // File Info responses decoded: record count and positions, column point ids.
+// The directory entries they make are checked byte for byte in tests/integration.
 #include "logs/file_info.h"
 
 #include <gtest/gtest.h>
@@ -53,36 +54,6 @@ TEST(FileLayout, ShortResponseNeverReadsPastItsEnd) {
     ASSERT_EQ(layout.column_count, 16);
     EXPECT_EQ(layout.point_ids[0], 9);
     EXPECT_EQ(layout.point_ids[15], 0);
-}
-
-struct EntryCase {
-    int file;
-    int records;
-    std::vector<ColumnFormat> columns;
-    bool event_log;
-    const char* json;
-};
-
-ColumnFormat column(const char* name, const char* unit, int decimals) {
-    ColumnFormat c;
-    c.name = name;
-    c.unit = unit;
-    c.decimals = decimals;
-    return c;
-}
-
-TEST(LogEntry, JsonTable) {
-    const EntryCase cases[] = {
-        {0, 0, {}, true, R"({"file_id":0,"type":"eventlog","records":0})"},
-        {1, 12, {}, false, R"({"file_id":1,"type":"datalog","records":12,"columns":[]})"},
-        {16, 0, {column("V1", "V", 1), column("Say \"x\"", "", 0)}, false,
-         R"({"file_id":16,"type":"datalog","records":0,"columns":[{"name":"V1","unit":"V","decimals":1},{"name":"Say \"x\"","unit":"","decimals":0}]})"},
-    };
-    for (const EntryCase& c : cases) {
-        std::string doc;
-        append_log_entry(doc, c.file, c.records, c.event_log ? nullptr : &c.columns);
-        EXPECT_EQ(doc, c.json);
-    }
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <stdexcept>
 #include <string>
 
-#include "api/log_sink.h"
+#include "support/log_capture.h"
 
 namespace tandrel {
 namespace {
@@ -83,15 +82,8 @@ private:
     Block current_ = EMPTY;
 };
 
-// Log messages captured for one test; the sink is process-wide.
-struct LogCapture {
-    LogCapture() { set_log_callback(&LogCapture::receive, this); }
-    ~LogCapture() { set_log_callback(nullptr, nullptr); }
-    static void receive(int level, const char* message, void* user) {
-        static_cast<LogCapture*>(user)->lines.push_back(std::to_string(level) + " " + message);
-    }
-    std::vector<std::string> lines;
-};
+using testing::LogCapture;
+using testing::Logged;
 
 struct Transfer {
     int returned = 0;
@@ -152,8 +144,9 @@ TEST(ReadLogFile, BlockPresentedThreeTimesStallsWithWarning) {
     EXPECT_EQ(r.returned, 5);
     EXPECT_EQ(r.trace, (Trace{"present", "header", "data 40", "ack", "present", "header",
                               "data 40", "ack", "present", "header", "data 40"}));
-    EXPECT_EQ(log.lines, (Trace{"1 File 3: no forward progress, stopping after 5 records",
-                                "3 File 3: 5 records in 3 blocks"}));
+    EXPECT_EQ(log.at_levels({0, 1, 2, 3}),
+              (std::vector<Logged>{{1, "File 3: no forward progress, stopping after 5 records"},
+                                   {3, "File 3: 5 records in 3 blocks"}}));
 }
 
 struct DeliveryCase {
@@ -209,7 +202,7 @@ TEST(ReadLogFile, BlockBoundStopsTheRead) {
     const Transfer r = run({seq_block(1, 2), seq_block(3, 2), seq_block(5, 2), seq_block(7, 2)}, -1, 3);
     EXPECT_EQ(r.returned, 6);
     EXPECT_EQ(r.trace.size(), 12u);
-    EXPECT_EQ(log.lines.back(), "3 File 3: 6 records in 4 blocks");
+    EXPECT_EQ(log.at_levels({3}).back(), (Logged{3, "File 3: 6 records in 4 blocks"}));
 }
 
 TEST(ReadLogFile, OversizeBlockFailsWithoutAcknowledging) {
