@@ -147,23 +147,6 @@ TEST_F(DatalogExport, FullDiskFailsInsteadOfReportingSuccess) {
 }
 #endif
 
-TEST_F(DatalogExport, BrokenConnectionKeepsTheLinesAndAddsNoTitle) {
-    sim->set_raw_log(1, raw_records(30, 2), 10, {4352, 4353});
-    const std::string expected = expected_csv(1, {4352, 4353}, 2, 10);
-    const std::string path = dir.file("broken.csv");
-    ASSERT_EQ(export_to(1, path), 30) << err;
-    int second_header = 0, headers = 0;
-    for (const tandrel_sim::Request& r : sim->requests()) {
-        if (r.function == 3 && r.address == tandrel_sim::reg::BLOCK_HEADER && ++headers == 2) {
-            second_header = r.number;
-        }
-    }
-    sim->add_fault(tandrel_sim::Fault::close_at_request(second_header));
-    EXPECT_EQ(export_to(1, path), -1);
-    EXPECT_STRNE(err, "");
-    EXPECT_EQ(file_bytes(path), expected);
-}
-
 TEST_F(DatalogExport, ShortFormEqualsLongFormWithDefaults) {
     // The short form always uses port 502, so it cannot reach the simulator:
     // both forms must fail alike against a closed port on loopback.

@@ -8,17 +8,7 @@ namespace {
 
 using tandrel_sim::LogScenario;
 
-struct LogLines {
-    LogLines() { tandrel_set_log_callback(&LogLines::receive, this); }
-    ~LogLines() { tandrel_set_log_callback(nullptr, nullptr); }
-    static void TANDREL_CALL receive(int level, const char* message, void* user) {
-        static_cast<LogLines*>(user)->lines.push_back(std::to_string(level) + " " + message);
-    }
-    bool has(const std::string& line) const {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-    std::vector<std::string> lines;
-};
+using tandrel::testing::LogCapture;
 
 class DatalogRead : public LogSim {
 protected:
@@ -108,14 +98,14 @@ TEST_F(DatalogRead, EmptyLogDeliversOnlyTheHeaderAndRequestsNoBlock) {
 }
 
 TEST_F(DatalogRead, UnknownCountReadsToTheEnd) {
-    LogLines log;
+    LogCapture log;
     sim->set_raw_log(5, raw_records(77, 3), 10, {4352, 4353, 4354});
     tandrel_sim::FileInfoSpec info;
     info.file_info = false;
     info.eof_flag = false;
     sim->set_file_info(5, info);
     expect_whole_log(5, -1, {4352, 4353, 4354}, 3);
-    EXPECT_TRUE(log.has("1 File 5: File Info unavailable, record count unknown"));
+    EXPECT_TRUE(log.has({1, "File 5: File Info unavailable, record count unknown"}));
 }
 
 TEST_F(DatalogRead, RequestSequenceOfATwoBlockRead) {
@@ -165,13 +155,13 @@ TEST_F(DatalogRead, ReadPositionMovesOnlyWhenItDiffers) {
 }
 
 TEST_F(DatalogRead, RepeatedBlocksAndEmptyHeadersLoseNothing) {
-    LogLines log;
+    LogCapture log;
     sim->set_raw_log(8, raw_records(60, 2), 10, {4352, 4353});
     sim->add_log_scenario(8, LogScenario::repeat_block(2, 1));
     sim->add_log_scenario(8, LogScenario::empty_header(4, 1));
     expect_whole_log(8, 60, {4352, 4353}, 2);
-    EXPECT_TRUE(log.has("2 File 8: 60 records"));
-    EXPECT_TRUE(log.has("3 File 8: 60 records in 8 blocks"));
+    EXPECT_TRUE(log.has({2, "File 8: 60 records"}));
+    EXPECT_TRUE(log.has({3, "File 8: 60 records in 8 blocks"}));
 }
 
 TEST_F(DatalogRead, OversizeBlockFailsAfterWhatWasDelivered) {

@@ -108,22 +108,6 @@ TEST_F(EventlogExport, CancellingKeepsTheRowsUpToTheCancellingOne) {
     EXPECT_EQ(file_bytes(path_), expected_file(log_setup.events, 3));
 }
 
-TEST_F(EventlogExport, ATransferFailureKeepsTheRowsWrittenBeforeIt) {
-    EventLogSpec log_setup;
-    log_setup.events = realistic_events(30);
-    log_setup.records_per_block = 10;
-    sim->set_eventlog(log_setup);
-    // The first block's data read passes untouched, the second one fails.
-    tandrel_sim::Fault pass_first;
-    pass_first.address_lo = pass_first.address_hi = tandrel_sim::reg::BLOCK_DATA;
-    pass_first.action = tandrel_sim::FaultAction::Delay;
-    sim->add_fault(pass_first);
-    sim->add_fault(tandrel_sim::Fault::exception_at(tandrel_sim::reg::BLOCK_DATA, 4));
-    EXPECT_EQ(export_log(nullptr, path_), -1);
-    EXPECT_STREQ(err, "Modbus exception 4");
-    EXPECT_EQ(file_bytes(path_), expected_file(log_setup.events, 10));
-}
-
 TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
     EventLogSpec log_setup;
     log_setup.events = realistic_events(5);

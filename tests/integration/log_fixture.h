@@ -21,6 +21,7 @@
 #include "meter/value_format.h"
 #include "modbus/modbus_tcp_client.h"
 #include "sim/simulator.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "tandrel.h"
 

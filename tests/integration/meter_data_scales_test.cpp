@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "meter/data_scales.h"
-#include "meter/sim_harness.h"
+#include "meter_fixture.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {

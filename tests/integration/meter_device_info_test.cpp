@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "meter/sim_harness.h"
+#include "meter_fixture.h"
 #include "tandrel.h"
 
 namespace {
@@ -105,17 +105,6 @@ TEST(ReadDeviceInfo, GoesOnWhenNoSetupRegisterAnswers) {
         << r.err;
     EXPECT_EQ(reads(sim), (std::vector<Read>{
                               IDENTITY_READ, {0xB481, 1}, {0xB4B2, 1}, {0xDD60, 4}, {0xB481, 1}}));
-}
-
-TEST(ReadDeviceInfo, FailsWhenTheIdentificationBlockFails) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.remove_registers(0xB400 + 20, 0xB400 + 20);
-    sim.start();
-    const CallResult r = device_info(sim, "em235");
-    EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.err, "Modbus exception 2");
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(reads(sim), (std::vector<Read>{IDENTITY_READ}));
 }
 
 TEST(ReadDeviceInfo, AsksForTheSizeNeededWithoutWritingTheBuffer) {

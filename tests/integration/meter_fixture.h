@@ -1,18 +1,17 @@
 // Shared by the meter integration tests: the simulator on a loopback port,
-// the calls' options text, the log messages a call produced and the register
-// reads that went over the wire.
+// the calls' options text and the register reads that went over the wire.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <mutex>
 #include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "sim/simulator.h"
+#include "support/log_capture.h"
 #include "tandrel.h"
 
 namespace meter_test {
@@ -21,46 +20,8 @@ inline std::string options_for(const tandrel_sim::Simulator& sim) {
     return "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":2000}";
 }
 
-struct Logged {
-    int level;
-    std::string text;
-    bool operator==(const Logged& o) const { return level == o.level && text == o.text; }
-};
-
-inline std::ostream& operator<<(std::ostream& os, const Logged& m) {
-    return os << m.level << ":" << m.text;
-}
-
-// Installs a collecting log callback for its lifetime.
-class LogCapture {
-public:
-    LogCapture() { tandrel_set_log_callback(&LogCapture::collect, this); }
-    ~LogCapture() { tandrel_set_log_callback(nullptr, nullptr); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    // Messages of the given levels in order, less the "Connected to" lines.
-    std::vector<Logged> at_levels(std::initializer_list<int> levels) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<Logged> picked;
-        for (const Logged& m : messages_) {
-            for (const int l : levels) {
-                if (m.level == l && m.text.rfind("Connected to ", 0) != 0) picked.push_back(m);
-            }
-        }
-        return picked;
-    }
-
-private:
-    static void TANDREL_CALL collect(int level, const char* message, void* user) {
-        auto* self = static_cast<LogCapture*>(user);
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        self->messages_.push_back({level, message});
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<Logged> messages_;
-};
+using tandrel::testing::LogCapture;
+using tandrel::testing::Logged;
 
 // Checks the shape of the wall-clock time stamp and replaces it by "T".
 inline std::string without_timestamp(const std::string& doc) {

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "meter/sim_harness.h"
+#include "meter_fixture.h"
 #include "tandrel.h"
 
 namespace {

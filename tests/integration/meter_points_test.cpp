@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "meter/sim_harness.h"
+#include "meter_fixture.h"
 #include "tandrel.h"
 
 namespace {

@@ -123,25 +123,19 @@ TEST(ParsePointList, ReturnsNothingForAListWithoutItems) {
     }
 }
 
-TEST(LivePoints, AreTheModelsSetInAscendingOrder) {
-    const auto em133 = live_points(MeterModel::EM133);
+// The em133 set is checked point by point in the live document it gives
+// (tests/integration); the em235 adds its own points to it.
+TEST(LivePoints, Em235SetAddsItsOwnPointsInAscendingOrder) {
     const auto em235 = live_points(MeterModel::EM235);
-    EXPECT_EQ(em133.size(), 55u);
     EXPECT_EQ(em235.size(), 61u);
-    EXPECT_TRUE(std::is_sorted(em133.begin(), em133.end()));
+    EXPECT_TRUE(std::is_sorted(em235.begin(), em235.end()));
     EXPECT_TRUE(std::adjacent_find(em235.begin(), em235.end()) == em235.end());
-    const auto it = std::find(em235.begin(), em235.end(), 5889);
-    ASSERT_NE(it, em235.end());
-    EXPECT_EQ(std::vector<uint16_t>(it, it + 4), (std::vector<uint16_t>{5889, 5890, 5891, 5892}));
     for (const uint16_t id : {5376, 5390, 5890, 5891, 5894, 5895}) {
-        EXPECT_EQ(std::count(em133.begin(), em133.end(), id), 0) << id;
         EXPECT_EQ(std::count(em235.begin(), em235.end(), id), 1) << id;
     }
     for (const uint16_t id : {5386, 5899, 5900}) {
         EXPECT_EQ(std::count(em235.begin(), em235.end(), id), 0) << id;
     }
-    EXPECT_EQ(em133.front(), 4352);
-    EXPECT_EQ(em133.back(), 5896);
 }
 
 }  // namespace

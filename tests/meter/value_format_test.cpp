@@ -69,17 +69,6 @@ TEST(ResolveColumn, TakesNameUnitAndScalingFromThePointAndTheScales) {
     }
 }
 
-TEST(ResolveColumn, NamesAPointTheTableLacksByColumnAndId) {
-    const ColumnFormat cf = resolve_column(0x0C50, 3, MeterModel::EM235, high_resolution_scales());
-    EXPECT_EQ(cf.header, "Param_3 (0x0C50)");
-    EXPECT_EQ(cf.name, "Param_3 (0x0C50)");
-    EXPECT_EQ(cf.unit, "");
-    EXPECT_EQ(cf.scale, 1.0);
-    EXPECT_EQ(cf.decimals, 0);
-    EXPECT_EQ(resolve_column(0, 5, MeterModel::EM133, {}).header, "Param_5");
-    EXPECT_EQ(format_value(65536, resolve_column(0, 1, MeterModel::EM133, {})), "65536");
-}
-
 struct SummaryUnitCase {
     uint16_t id;
     std::vector<std::string> units;
