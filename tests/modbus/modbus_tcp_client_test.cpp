@@ -180,17 +180,6 @@ TEST(ModbusTcpClient, RequestBeforeConnectFails) {
     EXPECT_EQ(failure_of([&] { client.read_holding_registers(0, 1); }), "Socket not connected");
 }
 
-TEST(ModbusTcpClient, RefusedPortNamesTheEndpoint) {
-    uint16_t port = 0;
-    {
-        platform::Listener probe;
-        ASSERT_TRUE(probe.open("127.0.0.1", 0));
-        port = probe.port();
-    }
-    ModbusTcpClient client("127.0.0.1", port, 1, 2000);
-    EXPECT_EQ(failure_of([&] { client.connect(); }), "Cannot connect to 127.0.0.1:" + std::to_string(port));
-}
-
 TEST(ModbusTcpClient, UnresolvableHostsAreNamed) {
     for (const std::string host : {"no-such-host.invalid", "", "::1", "[127.0.0.1]"}) {
         ModbusTcpClient client(host, 502, 1, 1000);
