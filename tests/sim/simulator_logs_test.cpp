@@ -1,5 +1,7 @@
 // File Info and the log file transfer of the simulated meter, driven word by
-// word with a bare client.
+// word with a bare client. Counts, positions, columns, wrapping sequence
+// numbers and the log scenarios are checked with fixed expectations through
+// the library in tests/integration.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -81,32 +83,6 @@ DataLogSpec small_log(int records, int per_block) {
 
 }  // namespace
 
-TEST(SimulatorFileInfo, Variation0GivesCountAndPositions) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    DataLogSpec s = small_log(25, 10);
-    s.start_pos = 100;
-    s.current_pos = 125;
-    sim.set_datalog(5, s);
-    sim.start();
-    RawClient c(sim.port());
-    const Words w = file_info(c, 5, 0);
-    EXPECT_EQ(w[8], 25);
-    EXPECT_EQ(w[10], 125);
-    EXPECT_EQ(w[12], 100);
-}
-
-TEST(SimulatorFileInfo, Variation2GivesPointIdsAfterTheCount) {
-    Simulator sim(Model::EM133, SimOptions::deterministic());
-    sim.set_datalog(2, small_log(3, 10));
-    sim.start();
-    RawClient c(sim.port());
-    const Words w = file_info(c, 2, 2);
-    EXPECT_EQ(w[0], 0);
-    EXPECT_EQ(w[1], 2);
-    EXPECT_EQ(w[2], 4352);
-    EXPECT_EQ(w[3], 5888);
-}
-
 TEST(SimulatorFileInfo, MissingOrWithheldAnswersAreExceptions) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
     DataLogSpec no_info = small_log(3, 10);
@@ -129,17 +105,6 @@ TEST(SimulatorFileInfo, MissingOrWithheldAnswersAreExceptions) {
     EXPECT_EQ(request(7, 2), 2);
     EXPECT_EQ(request(7, 1), 2);  // unknown variation
     EXPECT_EQ(c.exception_of(sim_test::write_multiple_pdu(reg::FILE_INFO_REQUEST, {8, 1, 0, 0, 0, 0, 0, 0})), 3);
-}
-
-TEST(SimulatorFileInfo, LayoutOverrideIsAnsweredWordForWord) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    DataLogSpec s = small_log(1, 10);
-    s.layout_override = {3, 0, 4352, 4353, 4354};
-    sim.set_datalog(1, s);
-    sim.start();
-    RawClient c(sim.port());
-    const Words w = file_info(c, 1, 2);
-    EXPECT_EQ(Words(w.begin(), w.begin() + 6), (Words{3, 0, 4352, 4353, 4354, 0}));
 }
 
 TEST(SimulatorTransfer, ServesTheWholeFileInBlocks) {
@@ -186,53 +151,6 @@ TEST(SimulatorTransfer, FreshSelectionStartsAtTheCurrentPosition) {
     EXPECT_EQ(c.exception_of(sim_test::write_multiple_pdu(reg::FILE_COMMAND, {5, 9, 0, 0})), 2);
     EXPECT_EQ(c.exception_of(sim_test::write_multiple_pdu(reg::FILE_COMMAND, {7, 1, 0, 0})), 3);
     EXPECT_EQ(c.exception_of(sim_test::write_single_pdu(reg::FILE_COMMAND, 2)), 3);
-}
-
-TEST(SimulatorTransfer, SequenceNumbersWrapPast65535) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    DataLogSpec s = small_log(4, 10);
-    s.first_seq = 65534;
-    sim.set_datalog(1, s);
-    sim.start();
-    RawClient c(sim.port());
-    const std::vector<Words> got = read_all(c, 1);
-    ASSERT_EQ(got.size(), 4u);
-    EXPECT_EQ((Words{got[0][1], got[1][1], got[2][1], got[3][1]}), (Words{65534, 65535, 0, 1}));
-}
-
-TEST(SimulatorTransfer, EachConnectionKeepsItsOwnPosition) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_datalog(1, small_log(30, 10));
-    sim.start();
-    RawClient a(sim.port());
-    RawClient b(sim.port());
-    select_from_start(a, 1);
-    select_from_start(b, 1);
-    next_block(a, 1);
-    a.write_single(reg::FILE_COMMAND, 1);
-    EXPECT_EQ(next_block(a, 1).records.at(0)[1], 11);
-    EXPECT_EQ(next_block(b, 1).records.at(0)[1], 1);
-}
-
-TEST(SimulatorScenarios, RepeatedBlockEmptyHeadersAndOversize) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_datalog(1, small_log(30, 10));
-    sim.add_log_scenario(1, LogScenario::empty_header(1, 2));
-    sim.add_log_scenario(1, LogScenario::repeat_block(3, 2));
-    sim.add_log_scenario(1, LogScenario::oversize_header(6));
-    sim.start();
-    RawClient c(sim.port());
-    select_from_start(c, 1);
-    std::vector<int> first_seq;
-    std::vector<int> counts;
-    for (int p = 1; p <= 7; ++p) {
-        const Block b = next_block(c, 1);
-        counts.push_back(b.count);
-        first_seq.push_back(b.records.empty() ? -1 : b.records[0][1]);
-        c.write_single(reg::FILE_COMMAND, 1);
-    }
-    EXPECT_EQ(counts, (std::vector<int>{0, 0, 10, 10, 10, 7000, 10}));
-    EXPECT_EQ(first_seq, (std::vector<int>{-1, -1, 1, 1, 1, -1, 11}));
 }
 
 TEST(SimulatorScenarios, RecordFlagsAreServed) {
