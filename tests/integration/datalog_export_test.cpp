@@ -83,27 +83,22 @@ TEST_F(DatalogExport, UnknownCountReportsMinusOneTotal) {
     EXPECT_EQ(progress.calls, counts(25, -1));
 }
 
-TEST_F(DatalogExport, EmptyLogWithColumnsWritesOnlyTheTitle) {
-    tandrel_sim::DataLogSpec log_setup;
-    log_setup.point_ids = {4352, 3843};
-    sim->set_datalog(5, log_setup);
-    const std::string expected = title(formats(log_setup.point_ids, 2));
-    Progress progress;
-    const std::string path = dir.file("dl5.csv");
-    std::ofstream(path, std::ios::binary) << "old content that must go\n";
-    ASSERT_EQ(export_to(5, path, &progress), 0) << err;
-    EXPECT_EQ(file_bytes(path), expected);
-    EXPECT_TRUE(progress.calls.empty());
-}
-
-TEST_F(DatalogExport, EmptyLogWithoutColumnsLeavesAnEmptyFile) {
-    tandrel_sim::DataLogSpec log_setup;
-    log_setup.layout = false;
-    sim->set_datalog(6, log_setup);
-    const std::string path = dir.file("dl6.csv");
-    ASSERT_EQ(export_to(6, path), 0) << err;
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(file_bytes(path), "");
+// An old file is replaced: by the title when the log names its columns, by
+// nothing when it names none.
+TEST_F(DatalogExport, EmptyLogWritesOnlyTheTitleIfItHasColumns) {
+    for (const bool layout : {true, false}) {
+        tandrel_sim::DataLogSpec log_setup;
+        log_setup.point_ids = {4352, 3843};
+        log_setup.layout = layout;
+        sim->set_datalog(5, log_setup);
+        const std::string expected = layout ? title(formats(log_setup.point_ids, 2)) : "";
+        Progress progress;
+        const std::string path = dir.file(layout ? "dl5.csv" : "dl6.csv");
+        std::ofstream(path, std::ios::binary) << "old content that must go\n";
+        ASSERT_EQ(export_to(5, path, &progress), 0) << err;
+        EXPECT_EQ(file_bytes(path), expected) << layout;
+        EXPECT_TRUE(progress.calls.empty());
+    }
 }
 
 // At the first record (nothing acknowledged yet) and at one in the second block.
