@@ -21,13 +21,6 @@ bool Peer::read_frame(Frame& frame, int wait_ms) {
 
 void Peer::send(const std::vector<uint8_t>& bytes) { sock_.send_all(bytes.data(), bytes.size()); }
 
-void Peer::send_bytewise(const std::vector<uint8_t>& bytes) {
-    for (const uint8_t b : bytes) {
-        sock_.send_all(&b, 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
                                     int length_field) {
     const int length = length_field >= 0 ? length_field : static_cast<int>(pdu.size()) + 1;

@@ -1,5 +1,5 @@
 // A loopback Modbus TCP peer for transport tests that answers exactly as the
-// test scripts it: whole frames, byte by byte, malformed, late or not at all.
+// test scripts it: whole frames, malformed, late or not at all.
 #pragma once
 
 #include <atomic>
@@ -30,8 +30,6 @@ public:
     // nothing came within wait_ms.
     bool read_frame(Frame& frame, int wait_ms = 5000);
     void send(const std::vector<uint8_t>& bytes);
-    // Sends one byte per TCP segment.
-    void send_bytewise(const std::vector<uint8_t>& bytes);
     void close() { sock_.close(); }
 
 private:
