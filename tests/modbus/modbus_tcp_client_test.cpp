@@ -160,11 +160,6 @@ TEST(ModbusTcpClient, UnresolvableHostsAreNamed) {
     }
 }
 
-TEST(ModbusTcpClient, EndpointIsHostColonPort) {
-    EXPECT_EQ(ModbusTcpClient("meter7", 502, 1, 100).endpoint(), "meter7:502");
-    EXPECT_EQ(ModbusTcpClient("10.0.0.1", 1502, 1, 100).endpoint(), "10.0.0.1:1502");
-}
-
 TEST(ModbusTcpClient, TransactionIdsCountFromOneAndWrapToZero) {
     ScriptedServer server(serve_reads);
     const auto owned = connected(server);
