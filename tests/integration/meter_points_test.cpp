@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "meter_fixture.h"
@@ -224,23 +223,6 @@ TEST(ReadPoints, NeverTakesALateSpanAnswerForAFallbackRead) {
     const auto warnings = log.at_levels({1});
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0].text, "Point 0x1100 not readable on this meter: socket recv failed");
-}
-
-TEST(ReadPoints, RunsCallsInParallelEachOnItsOwnConnection) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.start();
-    std::vector<CallResult> results(4);
-    std::vector<std::thread> threads;
-    for (CallResult& result : results) {
-        threads.emplace_back(
-            [&sim, &result] { result = read_points(sim, "em235", "\"V1\", \"kWh import\""); });
-    }
-    for (std::thread& t : threads) t.join();
-    for (const CallResult& result : results) {
-        EXPECT_EQ(result.status, 2) << result.err;
-        EXPECT_EQ(without_timestamp(result.out), without_timestamp(results[0].out));
-    }
-    EXPECT_EQ(sim.connections_accepted(), 4);
 }
 
 struct RejectCase {
