@@ -1,10 +1,11 @@
 // The block transfer state machine, driven by a scripted register port: every
 // ending condition, repeats, wrap-around, flags, the limit and the messages.
+// An oversize block, a stop by the caller and whole records are checked on
+// the simulated meter in tests/integration.
 #include "logs/log_transfer.h"
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
 #include "support/log_capture.h"
@@ -205,19 +206,6 @@ TEST(ReadLogFile, BlockBoundStopsTheRead) {
     EXPECT_EQ(log.at_levels({3}).back(), (Logged{3, "File 3: 6 records in 4 blocks"}));
 }
 
-TEST(ReadLogFile, OversizeBlockFailsWithoutAcknowledging) {
-    ScriptedPort port(3, {seq_block(1, 2), Block{6554, 10, {}}});
-    int delivered = 0;
-    try {
-        transfer::read_blocks(port, 3, -1, [&](const Record&) { ++delivered; });
-        FAIL() << "an oversize block ended the read quietly";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "File 3: block of 6554 records of 10 words is too large");
-    }
-    EXPECT_EQ(delivered, 2);
-    EXPECT_EQ(port.trace, (Trace{"present", "header", "data 16", "ack", "present", "header"}));
-}
-
 TEST(ReadLogFile, LargestBlockThatFitsIsRead) {
     std::vector<Record> records;
     for (int i = 0; i < 65535 / 15; ++i) records.push_back(rec(0, static_cast<uint16_t>(i), 15));
@@ -225,25 +213,6 @@ TEST(ReadLogFile, LargestBlockThatFitsIsRead) {
     const Transfer r = run({block(std::move(records))});
     EXPECT_EQ(r.returned, 65535 / 15);
     EXPECT_EQ(r.trace[2], "data 65535");
-}
-
-TEST(ReadLogFile, CallbackFailureLeavesTheBlockUnacknowledged) {
-    ScriptedPort port(3, {seq_block(1, 5)});
-    int calls = 0;
-    EXPECT_THROW(transfer::read_blocks(port, 3, -1,
-                                       [&](const Record&) {
-                                           if (++calls == 2) throw std::runtime_error("stop");
-                                       }),
-                 std::runtime_error);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(port.trace, (Trace{"present", "header", "data 40"}));
-}
-
-TEST(ReadLogFile, RecordsArriveWhole) {
-    ScriptedPort port(3, {block({rec(0, 1, 12), rec(0x0001, 2, 12)})});
-    std::vector<Record> got;
-    transfer::read_blocks(port, 3, -1, [&](const Record& words) { got.push_back(words); });
-    EXPECT_EQ(got, (std::vector<Record>{rec(0, 1, 12), rec(0x0001, 2, 12)}));
 }
 
 }  // namespace
