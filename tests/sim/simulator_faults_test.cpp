@@ -128,6 +128,8 @@ TEST(SimulatorRobustness, UnframeableStreamsAreClosed) {
     const std::vector<std::vector<std::uint8_t>> bad = {
         {0, 1, 0, 1, 0, 6, 1, 3, 0, 0, 0, 1},  // protocol id 1
         {0, 1, 0, 0, 0, 0, 1},                 // length 0
+        {0, 1, 0, 0, 0, 1, 1},                 // length 1: no function code
+        {0, 1, 0, 0, 0, 255, 1},               // length 255
         {0, 1, 0, 0, 0xFF, 0xFF, 1},           // length 65535
     };
     for (const auto& bytes : bad) {
