@@ -15,9 +15,7 @@ namespace sim_test {
 
 struct Answer {
     std::uint16_t transaction_id = 0;
-    std::uint16_t protocol_id = 0;
     std::uint16_t length = 0;
-    std::uint8_t unit_id = 0;
     std::vector<std::uint8_t> pdu;
 };
 
@@ -82,9 +80,7 @@ public:
         if (!sock_.recv_exact(h, 7)) return std::nullopt;
         Answer a;
         a.transaction_id = static_cast<std::uint16_t>(h[0] << 8 | h[1]);
-        a.protocol_id = static_cast<std::uint16_t>(h[2] << 8 | h[3]);
         a.length = static_cast<std::uint16_t>(h[4] << 8 | h[5]);
-        a.unit_id = h[6];
         if (a.length < 1 || a.length > 300) return a;
         a.pdu.resize(a.length - 1u);
         if (!a.pdu.empty() && !sock_.recv_exact(a.pdu.data(), a.pdu.size())) return std::nullopt;
@@ -127,7 +123,6 @@ public:
         }
     }
 
-    std::uint16_t last_transaction_id() const { return tid_; }
     tandrel::platform::Socket& socket() { return sock_; }
 
 private:
