@@ -56,12 +56,5 @@ TEST(ListPoints, WritesOneObjectPerPointBetweenTheModelAndTheClosingBracket) {
     EXPECT_EQ(doc.find(' ' + std::string("{")), std::string::npos);
 }
 
-TEST(ListPoints, NamesAPm335AnEm235) {
-    const std::string doc = listing("PM335", 205);
-    EXPECT_EQ(doc.rfind("{\"meter\":\"em235\",\"points\":[", 0), 0u);
-    EXPECT_NE(doc.find("{\"pid\":5376,\"name\":\"I4\",\"unit\":\"A\","), std::string::npos);
-    EXPECT_EQ(doc, listing("em235", 205));
-}
-
 }  // namespace
 }  // namespace tandrel

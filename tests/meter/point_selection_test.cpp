@@ -117,12 +117,6 @@ TEST(ParsePointList, StopsAtTheFirstBadItemWithItsMessage) {
     }
 }
 
-TEST(ParsePointList, ReturnsNothingForAListWithoutItems) {
-    for (const char* text : {"[]", "", ", ,", " ] 3072"}) {
-        EXPECT_TRUE(parse_point_list(text).empty()) << text;
-    }
-}
-
 // The em133 set is checked point by point in the live document it gives
 // (tests/integration); the em235 adds its own points to it.
 TEST(LivePoints, Em235SetAddsItsOwnPointsInAscendingOrder) {
