@@ -41,7 +41,6 @@ const ClassifyCase OVERRIDE_CASES[] = {
 // Rule 2: every row of the setpoint action table at both ends, and the ids
 // just outside, which fall back to "SP action" with the SP number.
 const ClassifyCase SETPOINT_ACTION_CASES[] = {
-    {0x5A01, 0x2000, {"SP ACTION", "SP2", "", "Set user event flag", "#1"}},
     {0x5A01, 0x203F, {"SP ACTION", "SP2", "", "Set user event flag", "#64"}},
     {0x5A01, 0x2040, {"SP ACTION", "SP2", "", "SP action", "#2"}},
     {0x5A01, 0x1FFF, {"SP ACTION", "SP2", "", "SP action", "#2"}},
