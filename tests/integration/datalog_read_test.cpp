@@ -18,14 +18,9 @@ protected:
     }
 
     std::string header(int file, int total, const std::vector<tandrel::ColumnFormat>& f) {
-        std::string text = "{\"type\":\"header\",\"meter\":\"em235\",\"host\":\"127.0.0.1\","
-                           "\"file_id\":" + std::to_string(file) +
-                           ",\"total\":" + std::to_string(total) + ",\"columns\":[";
-        for (size_t i = 0; i < f.size(); ++i) {
-            text += (i ? "," : "") + std::string("{\"name\":\"") + f[i].name + "\",\"unit\":\"" +
-                    f[i].unit + "\",\"decimals\":" + std::to_string(f[i].decimals) + "}";
-        }
-        return text + "]}";
+        return "{\"type\":\"header\",\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"file_id\":" +
+               std::to_string(file) + ",\"total\":" + std::to_string(total) + "," +
+               columns_json(f) + "}";
     }
 
     static std::string record(int no, const Record& r, const std::vector<tandrel::ColumnFormat>& f) {

@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using tandrel_sim::DataLogSpec;
-using tandrel_sim::Event;
 using tandrel_sim::EventLogSpec;
 using tandrel_sim::Model;
 using tandrel_sim::Request;
@@ -32,18 +31,6 @@ DataLogSpec datalog(int records) {
     DataLogSpec log_setup;
     log_setup.point_ids = {4352, 4353};
     log_setup.records = records;
-    return log_setup;
-}
-
-EventLogSpec eventlog(int records) {
-    EventLogSpec log_setup;
-    for (int i = 0; i < records; ++i) {
-        Event e;
-        e.source_id = 0x6300;
-        e.event_no = static_cast<uint16_t>(i + 1);
-        e.time = 1767225600u - 3600u * static_cast<uint32_t>(records - i);
-        log_setup.events.push_back(e);
-    }
     return log_setup;
 }
 
@@ -74,7 +61,9 @@ protected:
         sim_->set_datalog(1, datalog(10));
         sim_->set_datalog(2, datalog(0));
         sim_->set_datalog(3, datalog(5));
-        sim_->set_eventlog(eventlog(7));
+        EventLogSpec events;
+        events.events.resize(7);
+        sim_->set_eventlog(events);
     }
 
     int run(int set_clock, int clock_param, const std::string& out_dir) {

@@ -12,14 +12,8 @@ protected:
                                  static_cast<int>(out.size()), err, sizeof err);
     }
 
-    std::string columns_json(const std::vector<uint16_t>& ids) {
-        std::string text = ",\"columns\":[";
-        const std::vector<tandrel::ColumnFormat> f = formats(ids, ids.size());
-        for (size_t i = 0; i < f.size(); ++i) {
-            text += (i ? "," : "") + std::string("{\"name\":\"") + f[i].name + "\",\"unit\":\"" +
-                    f[i].unit + "\",\"decimals\":" + std::to_string(f[i].decimals) + "}";
-        }
-        return text + "]";
+    std::string columns_of(const std::vector<uint16_t>& ids) {
+        return "," + columns_json(formats(ids, ids.size()));
     }
 
     static constexpr const char* PREFIX = "{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"logs\":[";
@@ -51,10 +45,10 @@ TEST_F(ListLogs, ListsWhatAnswersWithCountsAndColumns) {
     sim->set_datalog(16, unknown);
     const std::string expected =
         std::string(PREFIX) + "{\"file_id\":0,\"type\":\"eventlog\",\"records\":3}," +
-        "{\"file_id\":1,\"type\":\"datalog\",\"records\":12" + columns_json({4352, 3843, 5378}) +
-        "},{\"file_id\":2,\"type\":\"datalog\",\"records\":0" + columns_json({4352, 4353}) +
+        "{\"file_id\":1,\"type\":\"datalog\",\"records\":12" + columns_of({4352, 3843, 5378}) +
+        "},{\"file_id\":2,\"type\":\"datalog\",\"records\":0" + columns_of({4352, 4353}) +
         "},{\"file_id\":5,\"type\":\"datalog\",\"records\":7,\"columns\":[]}" +
-        ",{\"file_id\":16,\"type\":\"datalog\",\"records\":4" + columns_json({0xF00D, 4352}) +
+        ",{\"file_id\":16,\"type\":\"datalog\",\"records\":4" + columns_of({0xF00D, 4352}) +
         "}]}";
     std::vector<char> out(4096);
     EXPECT_EQ(list(out), 5) << err;
@@ -78,7 +72,7 @@ TEST_F(ListLogs, DataLogsWithoutEventLog) {
     EXPECT_EQ(list(out), 1) << err;
     EXPECT_EQ(std::string(out.data()),
               std::string(PREFIX) + "{\"file_id\":9,\"type\":\"datalog\",\"records\":2" +
-                  columns_json({}) + "}]}");
+                  columns_of({}) + "}]}");
 }
 
 TEST_F(ListLogs, NoFileAnswersGivesAnEmptyArray) {

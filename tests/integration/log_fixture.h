@@ -180,6 +180,16 @@ protected:
         return out;
     }
 
+    // The "columns" member of a header or directory entry, as the formats say.
+    static std::string columns_json(const std::vector<tandrel::ColumnFormat>& f) {
+        std::string text = "\"columns\":[";
+        for (size_t i = 0; i < f.size(); ++i) {
+            text += (i ? "," : "") + std::string("{\"name\":\"") + f[i].name + "\",\"unit\":\"" +
+                    f[i].unit + "\",\"decimals\":" + std::to_string(f[i].decimals) + "}";
+        }
+        return text + "]";
+    }
+
     static std::vector<std::string> values(const Record& r,
                                            const std::vector<tandrel::ColumnFormat>& f) {
         std::vector<std::string> out;
