@@ -34,7 +34,7 @@ tandrel_sim::Simulator& meter() {
 void BM_ExportDatalogOverLoopback(benchmark::State& state) {
     tandrel_sim::Simulator& sim = meter();
     static const bool started = [&sim] {
-        tandrel_sim::DataLogSpec log_setup;
+        tandrel_sim::DataLogSetup log_setup;
         log_setup.point_ids = POINTS;
         log_setup.records = RECORDS;
         log_setup.records_per_block = PER_BLOCK;

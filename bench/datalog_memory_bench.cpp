@@ -36,7 +36,7 @@ struct Measurement {
     options.default_logs = false;
     options.request_log_limit = 0;
     tandrel_sim::Simulator sim(tandrel_sim::Model::EM235, options);
-    tandrel_sim::DataLogSpec log_setup;
+    tandrel_sim::DataLogSetup log_setup;
     log_setup.point_ids = POINTS;
     log_setup.records = records;
     log_setup.records_per_block = 50;

@@ -34,8 +34,8 @@ constexpr int BLOCK_REQUESTS = 1 + 1 + 4 + 1;
 const std::vector<std::uint16_t> POINTS = {4352, 4353, 4354, 4355, 4356, 4357, 4358, 4359,
                                            4360, 5120, 5121, 5122, 5123, 5378, 5888, 5889};
 
-tandrel_sim::DataLogSpec big_log(int records, int per_block) {
-    tandrel_sim::DataLogSpec log_setup;
+tandrel_sim::DataLogSetup big_log(int records, int per_block) {
+    tandrel_sim::DataLogSetup log_setup;
     log_setup.point_ids = POINTS;
     log_setup.records = records;
     log_setup.records_per_block = per_block;

@@ -25,14 +25,14 @@ struct MeterArgs {
 
 void define_logs(Simulator& sim, const MeterArgs& args) {
     if (args.datalog_records >= 0) {
-        DataLogSpec log;
+        DataLogSetup log;
         log.point_ids = {4352, 4353, 4354, 5120};
         log.records = args.datalog_records;
         log.file_info = !args.unknown_total;
         sim.set_datalog(1, log);
     }
     if (args.events >= 0) {
-        EventLogSpec log;
+        EventLogSetup log;
         for (int i = 0; i < args.events; ++i)
             log.events.push_back(Event{0x0100, 0x0200, static_cast<std::uint16_t>(i + 1), i * 10,
                                        1767225600u + static_cast<std::uint32_t>(i) * 60, 0});

@@ -242,8 +242,8 @@ inline const std::vector<MeterCall>& fixed_port_calls() {
 
 // Small logs, so that a call makes few requests: data log 1 (12 records of
 // 4 columns in blocks of 5) and an event log of 7 events.
-inline tandrel_sim::DataLogSpec small_datalog(int records) {
-    tandrel_sim::DataLogSpec data;
+inline tandrel_sim::DataLogSetup small_datalog(int records) {
+    tandrel_sim::DataLogSetup data;
     data.point_ids = {4352, 4353, 5120, 5888};
     data.records = records;
     data.records_per_block = 5;
@@ -258,7 +258,7 @@ inline void install_small_logs(tandrel_sim::Simulator& sim) {
     } else {
         sim.set_diagnostics(DIAG_ADDRESS, 1, 0x1234, 0x8001);
     }
-    tandrel_sim::EventLogSpec events;
+    tandrel_sim::EventLogSetup events;
     events.records_per_block = 5;
     for (int i = 0; i < 7; ++i) {
         tandrel_sim::Event e;

@@ -58,7 +58,7 @@ TEST_F(DatalogExport, RealisticLogEveryByteAndEveryProgressCall) {
 
 TEST_F(DatalogExport, NoPointIdsGivesParamHeadersFromTheFirstRecord) {
     sim->set_raw_log(3, raw_records(33, 4), 10);
-    tandrel_sim::FileInfoSpec info;
+    tandrel_sim::FileInfoSetup info;
     info.layout = false;
     info.eof_flag = false;
     sim->set_file_info(3, info);
@@ -71,7 +71,7 @@ TEST_F(DatalogExport, NoPointIdsGivesParamHeadersFromTheFirstRecord) {
 
 TEST_F(DatalogExport, UnknownCountReportsMinusOneTotal) {
     sim->set_raw_log(4, raw_records(25, 2), 10, {4352, 4353});
-    tandrel_sim::FileInfoSpec info;
+    tandrel_sim::FileInfoSetup info;
     info.file_info = false;
     info.eof_flag = false;
     sim->set_file_info(4, info);
@@ -87,7 +87,7 @@ TEST_F(DatalogExport, UnknownCountReportsMinusOneTotal) {
 // nothing when it names none.
 TEST_F(DatalogExport, EmptyLogWritesOnlyTheTitleIfItHasColumns) {
     for (const bool layout : {true, false}) {
-        tandrel_sim::DataLogSpec log_setup;
+        tandrel_sim::DataLogSetup log_setup;
         log_setup.point_ids = {4352, 3843};
         log_setup.layout = layout;
         sim->set_datalog(5, log_setup);
@@ -130,7 +130,7 @@ TEST_F(DatalogExport, MissingDirectoryFailsBeforeAnyBlock) {
 // A whole log, and an empty one whose title line only fails at the close.
 TEST_F(DatalogExport, FullDiskFailsInsteadOfReportingSuccess) {
     sim->set_raw_log(1, raw_records(300, 8), 10, EIGHT_POINTS);
-    tandrel_sim::DataLogSpec empty_log;
+    tandrel_sim::DataLogSetup empty_log;
     empty_log.point_ids = {4352};
     sim->set_datalog(5, empty_log);
     for (const auto& [file, records] : {std::pair{1, 300u}, std::pair{5, 0u}}) {

@@ -62,7 +62,7 @@ TEST_F(DatalogRead, SixteenColumnsAndSequenceNumbersThatWrap) {
 }
 
 TEST_F(DatalogRead, SimulatorsOwnValuesForItsPoints) {
-    tandrel_sim::DataLogSpec log_setup;
+    tandrel_sim::DataLogSetup log_setup;
     log_setup.point_ids = {4352, 3843, 5378, 5888};
     log_setup.records = 137;
     log_setup.records_per_block = 12;
@@ -73,7 +73,7 @@ TEST_F(DatalogRead, SimulatorsOwnValuesForItsPoints) {
 
 TEST_F(DatalogRead, LogWithoutPointIdsNamesColumnsFromTheFirstRecord) {
     sim->set_raw_log(3, raw_records(45, 5), 20);
-    tandrel_sim::FileInfoSpec info;
+    tandrel_sim::FileInfoSetup info;
     info.layout = false;
     info.eof_flag = false;
     info.records_per_block = 20;
@@ -82,7 +82,7 @@ TEST_F(DatalogRead, LogWithoutPointIdsNamesColumnsFromTheFirstRecord) {
 }
 
 TEST_F(DatalogRead, EmptyLogDeliversOnlyTheHeaderAndRequestsNoBlock) {
-    tandrel_sim::DataLogSpec log_setup;
+    tandrel_sim::DataLogSetup log_setup;
     log_setup.point_ids = {4352, 4353};
     sim->set_datalog(4, log_setup);
     const auto f = formats(log_setup.point_ids, 2);
@@ -95,7 +95,7 @@ TEST_F(DatalogRead, EmptyLogDeliversOnlyTheHeaderAndRequestsNoBlock) {
 TEST_F(DatalogRead, UnknownCountReadsToTheEnd) {
     LogCapture log;
     sim->set_raw_log(5, raw_records(77, 3), 10, {4352, 4353, 4354});
-    tandrel_sim::FileInfoSpec info;
+    tandrel_sim::FileInfoSetup info;
     info.file_info = false;
     info.eof_flag = false;
     sim->set_file_info(5, info);
@@ -132,7 +132,7 @@ TEST_F(DatalogRead, RequestSequenceOfATwoBlockRead) {
 TEST_F(DatalogRead, ReadPositionMovesOnlyWhenItDiffers) {
     for (const int current : {-1, 7}) {
         sim->set_raw_log(7, raw_records(12, 1), 10, {4352});
-        tandrel_sim::FileInfoSpec info;
+        tandrel_sim::FileInfoSetup info;
         info.start_pos = 3;
         info.current_pos = current;
         info.eof_flag = false;

@@ -17,8 +17,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tandrel_sim::DataLogSpec;
-using tandrel_sim::EventLogSpec;
+using tandrel_sim::DataLogSetup;
+using tandrel_sim::EventLogSetup;
 using tandrel_sim::Model;
 using tandrel_sim::Request;
 using tandrel_sim::SimOptions;
@@ -27,8 +27,8 @@ using tandrel_sim::Simulator;
 constexpr uint16_t CLOCK_PARAM = 2575;
 constexpr uint16_t CLOCK = 4352;
 
-DataLogSpec datalog(int records) {
-    DataLogSpec log_setup;
+DataLogSetup datalog(int records) {
+    DataLogSetup log_setup;
     log_setup.point_ids = {4352, 4353};
     log_setup.records = records;
     return log_setup;
@@ -61,7 +61,7 @@ protected:
         sim_->set_datalog(1, datalog(10));
         sim_->set_datalog(2, datalog(0));
         sim_->set_datalog(3, datalog(5));
-        EventLogSpec events;
+        EventLogSetup events;
         events.events.resize(7);
         sim_->set_eventlog(events);
     }

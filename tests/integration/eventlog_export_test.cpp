@@ -6,7 +6,7 @@ namespace log_test {
 namespace {
 
 using tandrel_sim::Event;
-using tandrel_sim::EventLogSpec;
+using tandrel_sim::EventLogSetup;
 
 const char TITLE[] =
     "No.,Date/Time,Event No.,Cause,Point/Source,State,Effect,Target,Source ID,Effect ID,"
@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(EventlogExport, WritesARealisticLogByteForByteWithProgressPerRow) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(120);
     log_setup.records_per_block = 7;
     sim->set_eventlog(log_setup);
@@ -60,7 +60,7 @@ TEST_F(EventlogExport, WritesARealisticLogByteForByteWithProgressPerRow) {
 }
 
 TEST_F(EventlogExport, WritesTheClassificationTextsAsTheyAre) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(26);
     log_setup.events[25].value = INT32_MIN;
     sim->set_eventlog(log_setup);
@@ -77,7 +77,7 @@ TEST_F(EventlogExport, WritesTheClassificationTextsAsTheyAre) {
 }
 
 TEST_F(EventlogExport, AnEmptyLogGivesTheTitleOnly) {
-    sim->set_eventlog(EventLogSpec{});
+    sim->set_eventlog(EventLogSetup{});
     { std::ofstream(path_) << "old content that must go\n"; }
     Progress progress;
     EXPECT_EQ(export_log(&progress, path_), 0) << err;
@@ -86,7 +86,7 @@ TEST_F(EventlogExport, AnEmptyLogGivesTheTitleOnly) {
 }
 
 TEST_F(EventlogExport, AnUnknownCountExportsEverythingWithTotalMinusOne) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(23);
     log_setup.file_info = false;
     sim->set_eventlog(log_setup);
@@ -98,7 +98,7 @@ TEST_F(EventlogExport, AnUnknownCountExportsEverythingWithTotalMinusOne) {
 }
 
 TEST_F(EventlogExport, CancellingKeepsTheRowsUpToTheCancellingOne) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(30);
     sim->set_eventlog(log_setup);
     Progress progress;
@@ -109,7 +109,7 @@ TEST_F(EventlogExport, CancellingKeepsTheRowsUpToTheCancellingOne) {
 }
 
 TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(5);
     sim->set_eventlog(log_setup);
     const std::string bad = dir.file("missing/events.csv");
@@ -123,7 +123,7 @@ TEST_F(EventlogExport, APathThatCannotBeOpenedFailsBeforeAnyBlockIsRead) {
 
 TEST_F(EventlogExport, AFailedWriteIsAFailureNotASuccess) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no device that fails every write";
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(10);
     sim->set_eventlog(log_setup);
     EXPECT_EQ(export_log(nullptr, "/dev/full"), -1);
@@ -137,7 +137,7 @@ TEST(EventlogExportShortForm, UsesTheDefaultPortAndNoProgress) {
     o.default_logs = false;
     tandrel_sim::Simulator sim(tandrel_sim::Model::EM133, o);
     sim.start("127.0.73.1", 502);
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(11);
     sim.set_eventlog(log_setup);
     const TempDir dir;

@@ -6,7 +6,7 @@ namespace log_test {
 namespace {
 
 using tandrel_sim::Event;
-using tandrel_sim::EventLogSpec;
+using tandrel_sim::EventLogSetup;
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(EventlogRead, DeliversEveryEventOfARealisticLogInOrder) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(130);
     log_setup.first_seq = 65500;  // the sequence numbers wrap past 65535
     sim->set_eventlog(log_setup);
@@ -50,7 +50,7 @@ TEST_F(EventlogRead, DeliversEveryEventOfARealisticLogInOrder) {
 }
 
 TEST_F(EventlogRead, ShowsTheClassificationAndNegativeValuesLiterally) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(2);
     log_setup.events[1].value = -65535;
     sim->set_eventlog(log_setup);
@@ -71,7 +71,7 @@ TEST_F(EventlogRead, ShowsTheClassificationAndNegativeValuesLiterally) {
 }
 
 TEST_F(EventlogRead, AnEmptyLogDeliversOnlyTheHeader) {
-    sim->set_eventlog(EventLogSpec{});
+    sim->set_eventlog(EventLogSetup{});
     Collected out;
     EXPECT_EQ(read(out), 0) << err;
     ASSERT_EQ(out.lines.size(), 1u);
@@ -79,7 +79,7 @@ TEST_F(EventlogRead, AnEmptyLogDeliversOnlyTheHeader) {
 }
 
 TEST_F(EventlogRead, ShortRecordsDecodeWithZeroEffectAndValue) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(3);
     log_setup.record_words = 8;
     sim->set_eventlog(log_setup);
@@ -93,7 +93,7 @@ TEST_F(EventlogRead, ShortRecordsDecodeWithZeroEffectAndValue) {
 }
 
 TEST_F(EventlogRead, AnUnknownCountStillReadsToTheEndAndReportsMinusOne) {
-    EventLogSpec log_setup;
+    EventLogSetup log_setup;
     log_setup.events = realistic_events(25);
     log_setup.file_info = false;
     sim->set_eventlog(log_setup);
@@ -107,7 +107,7 @@ TEST_F(EventlogRead, AnUnknownCountStillReadsToTheEndAndReportsMinusOne) {
 // A failing transfer is the fault matrix's (tests/hardening).
 TEST_F(EventlogRead, StoppingKeepsWhatWasDelivered) {
     for (const size_t stop_after : {size_t{1}, size_t{15}}) {
-        EventLogSpec log_setup;
+        EventLogSetup log_setup;
         log_setup.events = realistic_events(40);
         sim->set_eventlog(log_setup);
         sim->clear_requests();

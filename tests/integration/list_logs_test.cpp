@@ -19,27 +19,27 @@ protected:
     static constexpr const char* PREFIX = "{\"meter\":\"em235\",\"host\":\"127.0.0.1\",\"logs\":[";
 };
 
-tandrel_sim::DataLogSpec datalog(std::vector<uint16_t> ids, int records) {
-    tandrel_sim::DataLogSpec log_setup;
+tandrel_sim::DataLogSetup datalog(std::vector<uint16_t> ids, int records) {
+    tandrel_sim::DataLogSetup log_setup;
     log_setup.point_ids = std::move(ids);
     log_setup.records = records;
     return log_setup;
 }
 
 TEST_F(ListLogs, ListsWhatAnswersWithCountsAndColumns) {
-    tandrel_sim::EventLogSpec events;
+    tandrel_sim::EventLogSetup events;
     events.events.resize(3);
     sim->set_eventlog(events);
     sim->set_datalog(1, datalog({4352, 3843, 5378}, 12));
     sim->set_datalog(2, datalog({4352, 4353}, 0));           // listed with 0 records
     sim->set_datalog(3, datalog({}, 0));                     // neither records nor columns
-    tandrel_sim::DataLogSpec no_layout = datalog({4352}, 7);
+    tandrel_sim::DataLogSetup no_layout = datalog({4352}, 7);
     no_layout.layout = false;
     sim->set_datalog(5, no_layout);                          // listed, columns empty
-    tandrel_sim::DataLogSpec no_info = datalog({4352}, 9);
+    tandrel_sim::DataLogSetup no_info = datalog({4352}, 9);
     no_info.file_info = false;
     sim->set_datalog(6, no_info);                            // left out
-    tandrel_sim::DataLogSpec unknown = datalog({0xF00D, 4352}, 4);
+    tandrel_sim::DataLogSetup unknown = datalog({0xF00D, 4352}, 4);
     unknown.layout_override = {0, 2, 0xF00D, 4352};
     unknown.layout_override.resize(18, 0x5555);
     sim->set_datalog(16, unknown);
@@ -59,7 +59,7 @@ TEST_F(ListLogs, ListsWhatAnswersWithCountsAndColumns) {
 }
 
 TEST_F(ListLogs, EmptyEventLogIsListedAlone) {
-    sim->set_eventlog(tandrel_sim::EventLogSpec{});
+    sim->set_eventlog(tandrel_sim::EventLogSetup{});
     std::vector<char> out(512);
     EXPECT_EQ(list(out), 1) << err;
     EXPECT_EQ(std::string(out.data()),
@@ -82,7 +82,7 @@ TEST_F(ListLogs, NoFileAnswersGivesAnEmptyArray) {
 }
 
 TEST_F(ListLogs, BrokenConnectionGivesAShorterList) {
-    sim->set_eventlog(tandrel_sim::EventLogSpec{});
+    sim->set_eventlog(tandrel_sim::EventLogSetup{});
     sim->set_datalog(1, datalog({4352}, 3));
     sim->set_datalog(2, datalog({4352}, 3));
     options = "{\"port\":" + std::to_string(sim->port()) + ",\"timeout_ms\":300}";

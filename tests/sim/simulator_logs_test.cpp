@@ -70,8 +70,8 @@ std::vector<Words> read_all(RawClient& c, int file) {
     return all;
 }
 
-DataLogSpec small_log(int records, int per_block) {
-    DataLogSpec s;
+DataLogSetup small_log(int records, int per_block) {
+    DataLogSetup s;
     s.point_ids = {4352, 5888};
     s.records = records;
     s.first_time = 1767225600;
@@ -85,9 +85,9 @@ DataLogSpec small_log(int records, int per_block) {
 
 TEST(SimulatorFileInfo, MissingOrWithheldAnswersAreExceptions) {
     Simulator sim(Model::EM235, SimOptions::deterministic());
-    DataLogSpec no_info = small_log(3, 10);
+    DataLogSetup no_info = small_log(3, 10);
     no_info.file_info = false;
-    DataLogSpec no_layout = small_log(3, 10);
+    DataLogSetup no_layout = small_log(3, 10);
     no_layout.layout = false;
     sim.set_datalog(6, no_info);
     sim.set_datalog(7, no_layout);
@@ -139,7 +139,7 @@ TEST(SimulatorTransfer, UnacknowledgedBlockComesAgain) {
 
 TEST(SimulatorTransfer, FreshSelectionStartsAtTheCurrentPosition) {
     Simulator sim(Model::EM133, SimOptions::deterministic());
-    DataLogSpec s = small_log(5, 10);
+    DataLogSetup s = small_log(5, 10);
     s.current_pos = 5;  // the reader left off at the end
     sim.set_datalog(1, s);
     sim.start();
@@ -169,7 +169,7 @@ TEST(SimulatorScenarios, RecordFlagsAreServed) {
 
 TEST(SimulatorEventLog, RecordLayout) {
     Simulator sim(Model::EM133, SimOptions::deterministic());
-    EventLogSpec s;
+    EventLogSetup s;
     s.events = {{0x5A00, 0x2000, 42, -65535, 1767225600, 123456}};
     s.first_seq = 7;
     sim.set_eventlog(s);

@@ -43,9 +43,9 @@ const std::vector<std::pair<std::uint16_t, std::uint16_t>>& event_kinds() {
     return KINDS;
 }
 
-DataLogSpec datalog(std::vector<std::uint16_t> points, int records, std::uint32_t interval,
+DataLogSetup datalog(std::vector<std::uint16_t> points, int records, std::uint32_t interval,
                     std::uint32_t end_time, int per_block) {
-    DataLogSpec s;
+    DataLogSetup s;
     s.point_ids = std::move(points);
     s.records = records;
     s.interval_s = interval;
@@ -108,8 +108,8 @@ void define_setup(RegisterMap& regs, Model model) {
     }
 }
 
-std::map<int, DataLogSpec> default_datalogs(Model model, std::uint32_t end_time) {
-    std::map<int, DataLogSpec> logs;
+std::map<int, DataLogSetup> default_datalogs(Model model, std::uint32_t end_time) {
+    std::map<int, DataLogSetup> logs;
     logs[1] = datalog({4352, 4353, 4354, 4355, 4356, 4357, 5120, 5123}, 300, 900, end_time, 10);
     logs[2] = datalog({5888, 5889, 5892, 5896}, 250, 3600, end_time, 12);
     logs[3] = datalog({5632, 5633, 5634, 5638, 5639, 5640}, 200, 86400, end_time, 8);
@@ -121,8 +121,8 @@ std::map<int, DataLogSpec> default_datalogs(Model model, std::uint32_t end_time)
     return logs;
 }
 
-EventLogSpec default_eventlog(std::uint32_t end_time) {
-    EventLogSpec s;
+EventLogSetup default_eventlog(std::uint32_t end_time) {
+    EventLogSetup s;
     const auto& kinds = event_kinds();
     const int count = 2 * static_cast<int>(kinds.size());
     for (int i = 0; i < count; ++i) {

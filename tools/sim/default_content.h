@@ -19,7 +19,7 @@ void define_identity(RegisterMap& regs, const Identity& id);
 void define_setup(RegisterMap& regs, Model model);
 
 // Data logs 1-3 (and a 16-column log 4 on the EM235) ending at end_time.
-std::map<int, DataLogSpec> default_datalogs(Model model, std::uint32_t end_time);
-EventLogSpec default_eventlog(std::uint32_t end_time);
+std::map<int, DataLogSetup> default_datalogs(Model model, std::uint32_t end_time);
+EventLogSetup default_eventlog(std::uint32_t end_time);
 
 }  // namespace tandrel_sim

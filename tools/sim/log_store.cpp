@@ -59,7 +59,7 @@ Record event_record(std::uint16_t seq, const Event& e, int record_words) {
     return r;
 }
 
-LogFile make_datalog(const DataLogSpec& log_setup, const Resolution& res) {
+LogFile make_datalog(const DataLogSetup& log_setup, const Resolution& res) {
     LogFile f;
     f.info = log_setup;
     f.point_ids = log_setup.point_ids;
@@ -82,7 +82,7 @@ LogFile make_datalog(const DataLogSpec& log_setup, const Resolution& res) {
     return f;
 }
 
-LogFile make_eventlog(const EventLogSpec& log_setup) {
+LogFile make_eventlog(const EventLogSetup& log_setup) {
     LogFile f;
     f.info = log_setup;
     f.record_words = static_cast<std::uint16_t>(log_setup.record_words < 8 ? 8 : log_setup.record_words);

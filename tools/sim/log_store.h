@@ -15,7 +15,7 @@ namespace tandrel_sim {
 using Record = std::vector<std::uint16_t>;
 
 struct LogFile {
-    FileInfoSpec info;
+    FileInfoSetup info;
     std::vector<std::uint16_t> point_ids;
     std::vector<Record> base;     // records before flags
     std::vector<Record> records;  // as served: end-of-file and scenario flags applied
@@ -28,8 +28,8 @@ struct LogFile {
 
 using LogMap = std::map<int, LogFile>;
 
-LogFile make_datalog(const DataLogSpec& log_setup, const Resolution& res);
-LogFile make_eventlog(const EventLogSpec& log_setup);
+LogFile make_datalog(const DataLogSetup& log_setup, const Resolution& res);
+LogFile make_eventlog(const EventLogSetup& log_setup);
 LogFile make_raw_log(const std::vector<Record>& records, int records_per_block,
                      const std::vector<std::uint16_t>& point_ids);
 

@@ -1,5 +1,5 @@
 // Reading scenario files; see scenario_json.h. The key names follow the
-// simulator's interface: a data log here is a DataLogSpec there.
+// simulator's interface: a data log here is a DataLogSetup there.
 #include "scenario_json.h"
 
 #include <algorithm>
@@ -64,7 +64,7 @@ LogScenario log_scenario(const json& j) {
     throw std::runtime_error("Scenario: unknown log scenario kind \"" + kind + "\"");
 }
 
-void read_file_info(const json& j, FileInfoSpec& f) {
+void read_file_info(const json& j, FileInfoSetup& f) {
     f.file_info = j.value("file_info", f.file_info);
     f.layout = j.value("layout", f.layout);
     f.announced_records = static_cast<int>(get(j, "announced_records", f.announced_records));
@@ -76,8 +76,8 @@ void read_file_info(const json& j, FileInfoSpec& f) {
     for (const json& s : j.value("scenarios", json::array())) f.scenarios.push_back(log_scenario(s));
 }
 
-DataLogSpec datalog(const json& j) {
-    DataLogSpec s;
+DataLogSetup datalog(const json& j) {
+    DataLogSetup s;
     read_file_info(j, s);
     s.point_ids = u16_list(j, "points");
     s.records = static_cast<int>(get(j, "records", 0));
@@ -89,8 +89,8 @@ DataLogSpec datalog(const json& j) {
     return s;
 }
 
-EventLogSpec eventlog(const json& j) {
-    EventLogSpec s;
+EventLogSetup eventlog(const json& j) {
+    EventLogSetup s;
     read_file_info(j, s);
     s.first_seq = u16(j, "first_seq", s.first_seq);
     s.record_words = static_cast<int>(get(j, "record_words", s.record_words));

@@ -141,7 +141,7 @@ struct LogScenario {
 };
 
 // Common File Info settings of a log file.
-struct FileInfoSpec {
+struct FileInfoSetup {
     bool file_info = true;        // false: File Info variation 0 answers exception 2 (count unknown)
     bool layout = true;           // false: variation 2 answers exception 2
     int announced_records = -1;   // -1: the true count; else the count variation 0 reports
@@ -155,7 +155,7 @@ struct FileInfoSpec {
 
 // A data log (files 1-16). Record: flags, seq, seconds (2 words), microseconds
 // (2 words), trigger, 0, then one signed 32-bit value per column, low word first.
-struct DataLogSpec : FileInfoSpec {
+struct DataLogSetup : FileInfoSetup {
     std::vector<std::uint16_t> point_ids;
     int records = 0;
     std::uint32_t first_time = 1767225600;
@@ -179,7 +179,7 @@ struct Event {
 
 // The event log (file 0). Record: flags, seq, seconds, microseconds, event no,
 // source id, effect id, 0, value (2 words, low first): 12 words.
-struct EventLogSpec : FileInfoSpec {
+struct EventLogSetup : FileInfoSetup {
     std::vector<Event> events;
     std::uint16_t first_seq = 1;
     int record_words = 12;  // more pads with 0, fewer truncates
@@ -236,12 +236,12 @@ public:
     void set_summary_units(const std::vector<std::uint16_t>& unit_codes);
 
     // Logs. Replacing a log resets every connection's transfer state of it.
-    void set_datalog(int file, const DataLogSpec& log_setup);
-    void set_eventlog(const EventLogSpec& log_setup);
+    void set_datalog(int file, const DataLogSetup& log_setup);
+    void set_eventlog(const EventLogSetup& log_setup);
     // Records given word for word (flags and sequence numbers included).
     void set_raw_log(int file, const std::vector<std::vector<std::uint16_t>>& records,
                      int records_per_block, const std::vector<std::uint16_t>& point_ids = {});
-    void set_file_info(int file, const FileInfoSpec& info);  // keeps the records
+    void set_file_info(int file, const FileInfoSetup& info);  // keeps the records
     void add_log_scenario(int file, const LogScenario& scenario);
     void remove_log(int file);
     void clear_logs();

@@ -12,13 +12,13 @@ bool valid_file(int file) { return file >= 0 && file <= 16; }
 
 }  // namespace
 
-void Simulator::set_datalog(int file, const DataLogSpec& log_setup) {
+void Simulator::set_datalog(int file, const DataLogSetup& log_setup) {
     if (!valid_file(file) || file == 0) return;
     Lock lock(core_->mu);
     core_->install_log(file, make_datalog(log_setup, core_->resolution_locked()));
 }
 
-void Simulator::set_eventlog(const EventLogSpec& log_setup) {
+void Simulator::set_eventlog(const EventLogSetup& log_setup) {
     Lock lock(core_->mu);
     core_->install_log(0, make_eventlog(log_setup));
 }
@@ -30,7 +30,7 @@ void Simulator::set_raw_log(int file, const std::vector<std::vector<std::uint16_
     core_->install_log(file, make_raw_log(records, records_per_block, point_ids));
 }
 
-void Simulator::set_file_info(int file, const FileInfoSpec& info) {
+void Simulator::set_file_info(int file, const FileInfoSetup& info) {
     Lock lock(core_->mu);
     const auto it = core_->logs.find(file);
     if (it == core_->logs.end()) return;
