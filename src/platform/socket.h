@@ -21,7 +21,7 @@ public:
     Socket() = default;
     explicit Socket(NativeSocket handle) : handle_(handle) {}
     ~Socket() { close(); }
-    Socket(Socket&& other) noexcept : handle_(other.release()) {}
+    Socket(Socket&& other) noexcept : handle_(other.release()), timeout_ms_(other.timeout_ms_) {}
     Socket& operator=(Socket&& other) noexcept;
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
@@ -30,6 +30,10 @@ public:
     NativeSocket native() const { return handle_; }
     NativeSocket release();
     void close();
+
+    // Bounds each wait of send_all and recv_exact (0: no bound). connect_tcp
+    // sets it; a wait cut short by a signal goes on only for what is left.
+    void set_timeout(int timeout_ms) { timeout_ms_ = timeout_ms; }
 
     // Sends every byte; false on any failure or send time-out. Never raises SIGPIPE.
     bool send_all(const std::uint8_t* data, std::size_t size);
@@ -40,6 +44,7 @@ public:
 
 private:
     NativeSocket handle_ = invalid_handle();
+    int timeout_ms_ = 0;
 };
 
 // One-time start-up of the sockets layer (WSAStartup on Windows); true on success.

@@ -13,6 +13,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "socket.h"
@@ -25,6 +26,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         handle_ = other.release();
+        timeout_ms_ = other.timeout_ms_;
     }
     return *this;
 }
@@ -40,24 +42,66 @@ void Socket::close() {
     handle_ = invalid_handle();
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What is left of a wait of timeout_ms that began at start, for poll(): 0
+// when it has run out, -1 (no bound) when timeout_ms is 0.
+int remaining_ms(Clock::time_point start, int timeout_ms) {
+    if (timeout_ms <= 0) return -1;
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    return spent >= timeout_ms ? 0 : static_cast<int>(timeout_ms - spent);
+}
+
+// A blocking send or receive with a socket time-out fails with EINTR when a
+// signal arrives, whatever SA_RESTART says. Retrying it would start the whole
+// time-out again, so a steady stream of signals could hold a call forever:
+// wait instead for what is left of the time-out, then retry.
+bool wait_rest(int fd, short events, Clock::time_point start, int timeout_ms) {
+    for (;;) {
+        const int left = remaining_ms(start, timeout_ms);
+        if (left == 0) return false;
+        pollfd p{};
+        p.fd = fd;
+        p.events = events;
+        const int r = ::poll(&p, 1, left);
+        if (r > 0) return true;
+        if (r == 0 || errno != EINTR) return false;
+    }
+}
+
+}  // namespace
+
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
+    Clock::time_point start = Clock::now();
     while (size > 0) {
         const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) {
+            if (!wait_rest(handle_, POLLOUT, start, timeout_ms_)) return false;
+            continue;
+        }
         if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
+        start = Clock::now();
     }
     return true;
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
+    Clock::time_point start = Clock::now();
     while (size > 0) {
         const ssize_t n = ::recv(handle_, data, size, 0);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) {
+            if (!wait_rest(handle_, POLLIN, start, timeout_ms_)) return false;
+            continue;
+        }
         if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
+        start = Clock::now();
     }
     return true;
 }
@@ -93,14 +137,15 @@ void set_nonblocking(int fd, bool on) {
     fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
 }
 
-// Waits for the pending connect; poll() restarts with the remaining time after a signal.
+// Waits for the pending connect; after a signal, only for what is left.
 ConnectStatus wait_connected(int fd, int timeout_ms) {
     pollfd p{};
     p.fd = fd;
     p.events = POLLOUT;
+    const Clock::time_point start = Clock::now();
     int r = 0;
     for (;;) {
-        r = ::poll(&p, 1, timeout_ms);
+        r = ::poll(&p, 1, remaining_ms(start, timeout_ms));
         if (r < 0 && errno == EINTR) continue;
         break;
     }
@@ -144,6 +189,7 @@ ConnectStatus connect_tcp(Socket& sock, std::uint32_t addr_net, std::uint16_t po
     }
     set_nonblocking(fd, false);
     set_timeouts(fd, timeout_ms);
+    guard.set_timeout(timeout_ms);
     sock = std::move(guard);
     return ConnectStatus::Connected;
 }

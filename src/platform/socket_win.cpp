@@ -17,6 +17,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         handle_ = other.release();
+        timeout_ms_ = other.timeout_ms_;
     }
     return *this;
 }
@@ -136,6 +137,7 @@ ConnectStatus connect_tcp(Socket& sock, std::uint32_t addr_net, std::uint16_t po
     mode = 0;
     ioctlsocket(s, FIONBIO, &mode);
     set_timeouts(s, timeout_ms);
+    guard.set_timeout(timeout_ms);
     sock = std::move(guard);
     return ConnectStatus::Connected;
 }

@@ -83,6 +83,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         handle_ = other.release();
+        timeout_ms_ = other.timeout_ms_;
     }
     return *this;
 }
