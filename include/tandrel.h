@@ -71,14 +71,18 @@ TANDREL_API const char *TANDREL_CALL tandrel_version(void);
 TANDREL_API void TANDREL_CALL tandrel_set_log_callback(tandrel_log_cb cb, void *user);
 
 /* Reads the identification block and setup of a meter into `out` as a JSON
- * document. Returns its length in bytes (terminator not counted).
+ * document. Returns its length in bytes (terminator not counted). A setup
+ * register the meter refuses keeps its default; a connection that breaks
+ * during the call fails it (-1), never a document of defaults.
  * Must not be null: host, meter, out. */
 TANDREL_API int TANDREL_CALL tandrel_read_device_info(const char *host, const char *meter,
                                                       const char *options, char *out, int out_len,
                                                       char *err, int err_len);
 
 /* Probes log files 0 (event log) to 16 and writes the directory of those that
- * answer into `out` as JSON. Returns the number of entries.
+ * answer into `out` as JSON. Returns the number of entries. A file the meter
+ * refuses is left out; a connection that breaks during the probe fails the
+ * call (-1), never a shorter directory.
  * Must not be null: host, meter, out. */
 TANDREL_API int TANDREL_CALL tandrel_list_logs(const char *host, const char *meter,
                                                const char *options, char *out, int out_len,
@@ -89,7 +93,9 @@ TANDREL_API int TANDREL_CALL tandrel_read_live(const char *host, const char *met
                                                int out_len, char *err, int err_len);
 
 /* Reads the model's live set (55 points on an em133, 61 on an em235) into
- * `out` as a JSON readings document. Returns the number of readings.
+ * `out` as a JSON readings document. Returns the number of readings. Points
+ * the meter refuses are left out; a connection that breaks during the call
+ * fails it (-1), never a document without the rest of the points.
  * Must not be null: host, meter, out. */
 TANDREL_API int TANDREL_CALL tandrel_read_live_ex(const char *host, const char *meter,
                                                   const char *options, char *out, int out_len,
@@ -102,7 +108,9 @@ TANDREL_API int TANDREL_CALL tandrel_list_points(const char *meter, char *out, i
 
 /* Reads the points named in `points` (ids such as 4352 or 0x1100, or quoted
  * names such as "V1", separated by commas or blanks, optionally in [ ]) into
- * `out` as a JSON readings document. Returns the number of readings.
+ * `out` as a JSON readings document. Returns the number of readings. Points
+ * the meter refuses are left out; a connection that breaks during the call
+ * fails it (-1), never a document without the rest of the points.
  * Must not be null: host, meter, out, points. */
 TANDREL_API int TANDREL_CALL tandrel_read_points(const char *host, const char *meter,
                                                  const char *options, const char *points,

@@ -3,9 +3,8 @@
 // at words 8 + 2i (low half) and 9 + 2i (high half).
 #include "datalog_columns.h"
 
-#include <exception>
-
 #include "logs/file_info.h"
+#include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
 namespace {
@@ -67,13 +66,12 @@ void DatalogColumns::append_values(std::string& out, const std::vector<uint16_t>
 DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file) {
     DatalogColumns layout(model, read_data_scales(client, model));
     int count = 0;
-    try {
+    // A meter that refuses the layout is no error: the columns come from the first record.
+    read_optional(client, [&] {
         FileLayout info = file_info_var2(client, file);
         layout.point_ids = std::move(info.point_ids);
         count = info.column_count;
-    } catch (const std::exception&) {
-        // Not an error: the columns come from the first record instead.
-    }
+    });
     if (count > 0) layout.resolve(count);
     return layout;
 }

@@ -3,8 +3,6 @@
 // response at 0xFDC0.
 #include "file_info.h"
 
-#include <exception>
-
 #include "api/call_frame.h"
 #include "api/json_text.h"
 #include "meter/data_scales.h"
@@ -64,12 +62,10 @@ FileLayout decode_file_layout(const std::vector<uint16_t>& response) {
 }
 
 FileInfo file_info_var0(ModbusTcpClient& client, int file) {
-    try {
-        return decode_file_info(file_info_request(client, file, 0, VAR0_WORDS));
-    } catch (const std::exception&) {
-        // A probe: the caller treats the file as absent or its count as unknown.
-        return FileInfo{};
-    }
+    // A probe: the caller treats a file the meter refuses as absent or its count as unknown.
+    FileInfo info;
+    read_optional(client, [&] { info = decode_file_info(file_info_request(client, file, 0, VAR0_WORDS)); });
+    return info;
 }
 
 FileLayout file_info_var2(ModbusTcpClient& client, int file) {
@@ -104,12 +100,8 @@ bool append_data_log_entry(std::string& doc, ModbusTcpClient& client, int file,
                            MeterModel model, const DataScales& scales, bool first) {
     const FileInfo info = file_info_var0(client, file);
     if (!info.valid) return false;
-    FileLayout layout;
-    try {
-        layout = file_info_var2(client, file);
-    } catch (const std::exception&) {
-        layout = FileLayout{};  // listed without columns
-    }
+    FileLayout layout;  // listed without columns when the meter refuses variation 2
+    read_optional(client, [&] { layout = file_info_var2(client, file); });
     if (layout.column_count == 0 && info.records == 0) return false;
     std::vector<ColumnFormat> columns;
     for (size_t i = 0; i < layout.point_ids.size(); ++i) {

@@ -30,7 +30,8 @@ struct FileLayout {
 FileInfo decode_file_info(const std::vector<uint16_t>& response);
 FileLayout decode_file_layout(const std::vector<uint16_t>& response);
 
-// Never throws: any failure gives valid == false and all members 0.
+// A file the meter refuses gives valid == false and all members 0; only a
+// broken connection throws.
 FileInfo file_info_var0(ModbusTcpClient& client, int file);
 
 // Register failures propagate; callers fall back to no columns.

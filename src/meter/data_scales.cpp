@@ -1,9 +1,8 @@
 // The setup registers that decide the resolution of readings. Each read is
 // optional: a meter that lacks a register answers with an exception, and the
-// defaults (whole units) stay in force for that step only.
+// defaults (whole units) stay in force for that step only. A connection that
+// breaks ends the call: defaults must never pass for the meter's setup.
 #include "data_scales.h"
-
-#include <stdexcept>
 
 #include "modbus/modbus_tcp_client.h"
 
@@ -49,24 +48,27 @@ void apply_high_resolution(DataScales& s, uint16_t ratio_word) {
 }
 
 void read_resolution(ModbusTcpClient& client, MeterModel model, DataScales& s) {
-    try {
-        const uint16_t ratio = read_one(client, setup_registers(model).pt_ratio);
-        // Only the EM133 has the high-resolution option; the EM235 always has it on.
-        if (model == MeterModel::EM133 && read_one(client, EM133_HIGH_RESOLUTION) != 1) return;
-        apply_high_resolution(s, ratio);
-    } catch (const std::runtime_error&) {
+    uint16_t ratio = 0;
+    if (!read_optional(client, [&] { ratio = read_one(client, setup_registers(model).pt_ratio); })) {
+        return;
     }
+    // Only the EM133 has the high-resolution option; the EM235 always has it on.
+    if (model == MeterModel::EM133) {
+        uint16_t high_resolution = 0;
+        const bool answered = read_optional(
+            client, [&] { high_resolution = read_one(client, EM133_HIGH_RESOLUTION); });
+        if (!answered || high_resolution != 1) return;
+    }
+    apply_high_resolution(s, ratio);
 }
 
 void read_energy_decimals(ModbusTcpClient& client, MeterModel model, DataScales& s) {
     const SetupRegisters regs = setup_registers(model);
-    try {
-        const int d = read_one(client, regs.energy_decimals);
-        if (d < 1 || d > regs.energy_decimals_max) return;
-        s.energy_decimals = d;
-        for (int i = 0; i < d; ++i) s.energy_scale *= 0.1;
-    } catch (const std::runtime_error&) {
-    }
+    int d = 0;
+    if (!read_optional(client, [&] { d = read_one(client, regs.energy_decimals); })) return;
+    if (d < 1 || d > regs.energy_decimals_max) return;
+    s.energy_decimals = d;
+    for (int i = 0; i < d; ++i) s.energy_scale *= 0.1;
 }
 
 const char* summary_unit(uint16_t code) {
@@ -79,12 +81,11 @@ void read_summary_units(ModbusTcpClient& client, MeterModel model, DataScales& s
     const int count = setup_registers(model).summary_count;
     for (int i = 0; i < count; ++i) {
         const auto address = static_cast<uint16_t>(SUMMARY_SETUP + SUMMARY_SETUP_STRIDE * i);
-        try {
-            const std::vector<uint16_t> setup = read_words(client, address, SUMMARY_SETUP_STRIDE);
-            s.summary_units.emplace_back(summary_unit(setup[1]));
-        } catch (const std::runtime_error&) {
+        std::vector<uint16_t> setup;
+        if (!read_optional(client, [&] { setup = read_words(client, address, SUMMARY_SETUP_STRIDE); })) {
             return;
         }
+        s.summary_units.emplace_back(summary_unit(setup[1]));
     }
 }
 

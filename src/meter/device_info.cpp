@@ -3,7 +3,6 @@
 #include "device_info.h"
 
 #include <charconv>
-#include <exception>
 
 #include "api/call_frame.h"
 #include "api/json_text.h"
@@ -22,11 +21,9 @@ bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 
 // The ratio is optional: a meter without the register is taken as direct.
 double read_pt_ratio(ModbusTcpClient& client, MeterModel model) {
-    try {
-        return read_words(client, pt_ratio_register(model), 1)[0] * 0.1;
-    } catch (const std::exception&) {
-        return 1.0;
-    }
+    double ratio = 1.0;
+    read_optional(client, [&] { ratio = read_words(client, pt_ratio_register(model), 1)[0] * 0.1; });
+    return ratio;
 }
 
 std::string one_decimal(double value) {

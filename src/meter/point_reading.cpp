@@ -1,7 +1,8 @@
 // Point reading keeps the request count down: one span per register family,
 // from its lowest to its highest selected point, unselected points in between
 // read and dropped. Only when a span fails (it may touch registers this meter
-// lacks) are the family's points read one by one.
+// lacks) are the family's points read one by one. A broken connection ends
+// the call: a document without the rest of the points would pass for whole.
 #include "point_reading.h"
 
 #include <cstdio>
@@ -57,6 +58,7 @@ void read_points_singly(ReadContext& ctx, const FamilyBlock& family) {
         try {
             read_span(ctx, family, p, p);
         } catch (const std::exception& e) {
+            if (ctx.client.broken()) throw;
             ctx.last_error = e.what();
             log_msg(LogLevel::Warning,
                     "Point " + hex4(p) + " not readable on this meter: " + ctx.last_error);
@@ -76,6 +78,7 @@ void read_family(ReadContext& ctx, const FamilyBlock& family) {
     try {
         read_span(ctx, family, lo, hi);
     } catch (const std::exception& e) {
+        if (ctx.client.broken()) throw;
         ctx.last_error = e.what();
         log_msg(LogLevel::Debug, std::string("Block ") + family.name + " span failed (" +
                                      ctx.last_error + "), reading points one by one");
@@ -133,9 +136,17 @@ std::string reading_timestamp(int64_t unix_ns) {
 int read_points_impl(ModbusTcpClient& client, MeterModel model,
                      const std::vector<uint16_t>& selection, char* out, int out_len) {
     client.connect();
-    const DataScales scales = read_data_scales(client, model);
     ReadContext ctx{client, model, selection, {}, {}};
-    for (const FamilyBlock& family : FAMILY_BLOCKS) read_family(ctx, family);
+    DataScales scales;
+    try {
+        scales = read_data_scales(client, model);
+        for (const FamilyBlock& family : FAMILY_BLOCKS) read_family(ctx, family);
+    } catch (const std::runtime_error& e) {
+        // Before any value came in, a broken connection is one more reason
+        // that nothing could be read, and is reported as such.
+        if (!ctx.raw_values.empty()) throw;
+        ctx.last_error = e.what();
+    }
     if (ctx.raw_values.empty()) {
         throw std::runtime_error("No values could be read: " + ctx.last_error);
     }

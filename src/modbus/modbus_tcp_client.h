@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ public:
     uint8_t unit_id() const { return unit_id_; }
     int32_t timeout_ms() const { return timeout_ms_; }
     uint16_t transaction_id() const { return transaction_id_; }
+    // True once a failure has left the byte stream unusable (see broken_).
+    bool broken() const { return !broken_.empty(); }
 
 private:
     [[noreturn]] void fail_stream(const std::string& message);
@@ -50,5 +53,20 @@ private:
 
 // Reads `count` consecutive registers in requests of at most 120.
 std::vector<uint16_t> read_words(ModbusTcpClient& client, uint16_t address, uint16_t count);
+
+// Runs one optional read. A meter says "I have no such register" with a whole
+// answer (an exception, an unexpected reply): that failure is absorbed and
+// false returned, so that the caller falls back. A broken connection is no
+// answer at all: it ends the call with the failure that broke it.
+template <typename Read>
+bool read_optional(ModbusTcpClient& client, Read&& read) {
+    try {
+        read();
+        return true;
+    } catch (const std::runtime_error&) {
+        if (client.broken()) throw;
+        return false;
+    }
+}
 
 }  // namespace tandrel

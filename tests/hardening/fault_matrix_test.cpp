@@ -24,7 +24,8 @@ constexpr int HANG_MARGIN_MS = 2500;
 enum class Effect {
     Transparent,   // the call must give exactly the fault-free result
     Fails,         // -1 with one of the messages, unless an optional read absorbs it
-    BreaksStream,  // as Fails, and nothing after the fault reaches the caller
+    BreaksStream,  // -1 with the message, always: no request follows the fault,
+                   // and nothing after it reaches the caller
 };
 
 struct FaultKind {
@@ -101,15 +102,30 @@ int line_count(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The directory swallows every File Info failure by design, and point reading
-// falls back to single points after a failed block: one fault that leaves the
-// connection usable is absorbed there. Everywhere else some request of the
-// call is mandatory, so some fault position must reach the caller.
-bool must_surface(const MeterCall& call, const FaultKind& fault) {
+// A meter answers "no such register" with a whole reply, and these calls fall
+// back: the directory at every File Info probe, point reading at every block
+// and single point, device information at every read after the identity block.
+bool answer_absorbed(const MeterCall& call, int request) {
     const std::string name = call.name;
-    if (name == "list_logs") return false;
-    if (name == "read_live_ex" || name == "read_points") return fault.effect == Effect::BreaksStream;
-    return true;
+    if (name == "list_logs" || name == "read_live_ex" || name == "read_points") return true;
+    return name == "device_info" && request > 1;
+}
+
+// Point reading reports a break before any value came in as "nothing read".
+bool expected_break_message(const MeterCall& call, const std::string& err,
+                            const std::vector<std::string>& messages) {
+    const std::string name = call.name;
+    if (name == "read_live_ex" || name == "read_points") return expected_message(err, messages);
+    return std::find(messages.begin(), messages.end(), err) != messages.end();
+}
+
+// The request a once-fault at request n of its connection acted on: the
+// first request numbered n in the log, or none when no connection got so far.
+const tandrel_sim::Request* faulted_request(const std::vector<tandrel_sim::Request>& log, int n) {
+    for (const tandrel_sim::Request& r : log) {
+        if (r.number == n) return &r;
+    }
+    return nullptr;
 }
 
 struct Scenario {
@@ -154,7 +170,7 @@ std::vector<Scenario> fixed_port_scenarios() {
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
-        sim = start_meter(GetParam().model, GetParam().host, GetParam().port);
+        sim = start_meter(GetParam().model, GetParam().host, GetParam().port, 1u << 20);
         target = {GetParam().host, GetParam().model == Model::EM133 ? "em133" : "em235",
                   options_for(*sim, TIMEOUT_MS), dir.file("out.csv")};
     }
@@ -167,6 +183,19 @@ protected:
                                            std::chrono::steady_clock::now() - start)
                                            .count());
         return o;
+    }
+
+    // A broken connection ends the call at once: the faulted request is the
+    // last the meter saw, and the call fails with the message of the break.
+    void check_break(const Outcome& o, int n) {
+        const std::vector<tandrel_sim::Request> log = sim->requests();
+        const tandrel_sim::Request* faulted = faulted_request(log, n);
+        if (faulted == nullptr) return;  // no connection of the call reached request n
+        EXPECT_EQ(o.status, -1) << "a broken connection was reported as success";
+        EXPECT_TRUE(expected_break_message(*GetParam().call, o.err, GetParam().fault->messages))
+            << "message: " << o.err;
+        EXPECT_EQ(log.back().connection, faulted->connection) << "a connection after the break";
+        EXPECT_EQ(log.back().number, n) << "a request after the break";
     }
 
     void check_written_part(const Outcome& o, const Outcome& baseline, Effect effect) {
@@ -214,6 +243,7 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
     for (int n : positions) {
         SCOPED_TRACE("fault at request " + std::to_string(n) + " of " + std::to_string(requests));
         sim->clear_faults();
+        sim->clear_requests();
         sim->add_fault(fault.make(n));
         const Outcome o = run_call(elapsed);
         if (fault.reach != FaultKind::WholeCall) {
@@ -232,12 +262,21 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
         if (o.status == -1) {
             ++failures;
             EXPECT_TRUE(expected_message(o.err, fault.messages)) << "message: " << o.err;
+            if (GetParam().call->output == Output::Document) {
+                EXPECT_EQ(o.output, "") << "the output buffer was written";
+            }
         } else {
             EXPECT_EQ(o.err, "");
         }
+        if (fault.effect == Effect::BreaksStream) check_break(o, n);
+        if (fault.effect == Effect::Fails && answer_absorbed(*GetParam().call, n)) {
+            EXPECT_GE(o.status, 0) << "an optional read did not fall back: " << o.err;
+        }
         check_written_part(o, baseline, fault.effect);
     }
-    if (fault.effect != Effect::Transparent && must_surface(*GetParam().call, fault)) {
+    const bool always_absorbed =
+        fault.effect == Effect::Fails && answer_absorbed(*GetParam().call, 1);
+    if (fault.effect != Effect::Transparent && !always_absorbed) {
         EXPECT_GT(failures, 0) << "no fault of this kind ever reached the caller";
     }
 }

@@ -111,14 +111,20 @@ inline int count_progress(int, int, void* user) {
     return 0;
 }
 
+// A failed call must leave the caller's buffer as it was: output is then
+// empty, or says that the buffer was written.
 template <typename Call>
 Outcome document(Call&& call) {
     Outcome o;
-    std::vector<char> out(1 << 16, '\0');
+    std::vector<char> out(1 << 16, 'Z');
     char err[512] = "";
     o.status = call(out.data(), static_cast<int>(out.size()), err, static_cast<int>(sizeof err));
     o.err = err;
-    if (o.status >= 0) o.output = mask_timestamps(out.data());
+    if (o.status >= 0) {
+        o.output = mask_timestamps(out.data());
+    } else if (std::any_of(out.begin(), out.end(), [](char c) { return c != 'Z'; })) {
+        o.output = "(the output buffer was written by a failed call)";
+    }
     return o;
 }
 
@@ -272,13 +278,15 @@ inline void install_small_logs(tandrel_sim::Simulator& sim) {
     sim.set_eventlog(events);
 }
 
+// keep_requests 0: requests are counted, not kept, so that a long soak does
+// not grow the simulator.
 inline std::unique_ptr<tandrel_sim::Simulator> start_meter(tandrel_sim::Model model,
                                                            const std::string& address = "127.0.0.1",
-                                                           std::uint16_t port = 0) {
+                                                           std::uint16_t port = 0,
+                                                           std::size_t keep_requests = 0) {
     tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
     o.default_logs = false;
-    // Requests are counted, not kept: a long soak must not grow the simulator.
-    o.request_log_limit = 0;
+    o.request_log_limit = keep_requests;
     auto sim = std::make_unique<tandrel_sim::Simulator>(model, o);
     install_small_logs(*sim);
     sim->start(address, port);

@@ -81,28 +81,5 @@ TEST_F(ListLogs, NoFileAnswersGivesAnEmptyArray) {
     EXPECT_EQ(std::string(out.data()), std::string(PREFIX) + "]}");
 }
 
-TEST_F(ListLogs, BrokenConnectionGivesAShorterList) {
-    sim->set_eventlog(tandrel_sim::EventLogSetup{});
-    sim->set_datalog(1, datalog({4352}, 3));
-    sim->set_datalog(2, datalog({4352}, 3));
-    options = "{\"port\":" + std::to_string(sim->port()) + ",\"timeout_ms\":300}";
-    std::vector<char> full(1024);
-    ASSERT_EQ(list(full), 3) << err;
-    // Close the connection at the File Info request for file 2.
-    int file2_request = 0;
-    for (const tandrel_sim::Request& r : sim->requests()) {
-        if (r.function == 16 && r.address == tandrel_sim::reg::FILE_INFO_REQUEST &&
-            r.values.size() > 1 && r.values[1] == 2 && file2_request == 0) {
-            file2_request = r.number;
-        }
-    }
-    sim->add_fault(tandrel_sim::Fault::close_at_request(file2_request));
-    std::vector<char> out(1024);
-    EXPECT_EQ(list(out), 2) << err;
-    const std::string text = out.data();
-    EXPECT_EQ(text.substr(text.size() - 4), "]}]}");  // file 1's columns, then the end
-    EXPECT_EQ(text.find("\"file_id\":2"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace log_test

@@ -128,16 +128,5 @@ TEST(ReadDataScales, FallsBackToDefaultsWhenNoSetupRegisterAnswers) {
     EXPECT_EQ(reads(sim), (std::vector<Read>{{0x0901, 1}, {0x0959, 1}, {0xDD60, 4}}));
 }
 
-TEST(ReadDataScales, FallsBackToDefaultsOnAMeterThatStopsAnswering) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.add_fault(tandrel_sim::Fault::silence_at_request(1));
-    sim.start();
-    ModbusTcpClient client("127.0.0.1", sim.port(), 1, 200);
-    client.connect();
-    const DataScales s = read_data_scales(client, MeterModel::EM235);
-    EXPECT_EQ(s.current_decimals, 0);
-    EXPECT_TRUE(s.summary_units.empty());
-}
-
 }  // namespace
 }  // namespace tandrel

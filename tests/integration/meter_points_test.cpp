@@ -200,31 +200,6 @@ TEST(ReadPoints, ReportsAMeterThatCannotBeReached) {
     EXPECT_EQ(std::string(err), "Cannot connect to 127.0.0.1:" + std::to_string(port));
 }
 
-// A span answered after the time-out must not be taken as the answer to the
-// single-point read that follows it: the late words belong to another request.
-TEST(ReadPoints, NeverTakesALateSpanAnswerForAFallbackRead) {
-    Simulator sim(Model::EM235, SimOptions::deterministic());
-    sim.set_point_raw(3072, 1);
-    sim.set_point_raw(4352, 2);
-    // Delays the span of 4352, which follows the setup reads and the span of 3072.
-    const int span_request = static_cast<int>(setup_reads(Model::EM235).size()) + 2;
-    sim.add_fault(tandrel_sim::Fault::delay_at_request(span_request, 800));
-    sim.start();
-    LogCapture log;
-    const std::string options = "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":200}";
-    const CallResult r = call_with_buffers([&](char* out, int n, char* err, int e) {
-        return tandrel_read_points("127.0.0.1", "em235", options.c_str(), "3072 4352", out, n, err,
-                                   e);
-    });
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.out.find("\"readings\":[{\"pid\":3072,\"name\":\"V1\",\"value\":"),
-              std::string::npos);
-    EXPECT_EQ(r.out.find("\"pid\":4352"), std::string::npos);
-    const auto warnings = log.at_levels({1});
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0].text, "Point 0x1100 not readable on this meter: socket recv failed");
-}
-
 struct RejectCase {
     const char* meter;
     const char* points;
