@@ -80,8 +80,11 @@ int export_em235_diagnostics_impl(const char* host, int unit_id, int register_no
     if (count < 2) throw std::runtime_error("count must be >= 2 for 32-bit diagnostics");
     ModbusTcpClient client(host, 502, 1, 30000);
     client.connect();
+    // Register numbers count from 1; the subtraction is done in unsigned
+    // arithmetic, which cannot overflow, and keeps the same low 16 bits.
+    const auto address = static_cast<uint16_t>(static_cast<unsigned>(register_no) - 1u);
     const std::vector<uint16_t> words = client.read_holding_registers(
-        static_cast<uint16_t>(register_no - 1), static_cast<uint16_t>(count), unit_id & 0xFF);
+        address, static_cast<uint16_t>(count), unit_id & 0xFF);
     if (words.size() < 2) throw std::runtime_error("diagnostics read failed");
     CsvFile out = open_csv(csv_path);
     out.write(diagnostics_csv(words[0], words[1], word_order));

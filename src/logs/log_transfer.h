@@ -29,7 +29,9 @@ constexpr uint16_t COMMAND_REGISTER = 0xF690;
 constexpr uint16_t HEADER_REGISTER = 0xF6B0;
 constexpr uint16_t DATA_REGISTER = 0xF6B8;
 constexpr int MAX_BLOCKS = 70000;
-constexpr int64_t MAX_BLOCK_WORDS = 65535;
+// A block is read from DATA_REGISTER on; more words than lie between it and
+// the end of the register space would wrap around to register 0.
+constexpr int64_t MAX_BLOCK_WORDS = 0x10000 - DATA_REGISTER;
 
 // Progress of one read across blocks.
 struct State {
@@ -75,8 +77,9 @@ int transfer::read_blocks(Port& port, int file, int limit, const RecordCallback&
             if (++empty_streak == 2) break;
             port.acknowledge();
         } else {
-            // The data read cannot exceed 65535 words; a cut-short read would
-            // pass for a complete log, so the call fails instead.
+            // A block that does not fit below the end of the register space
+            // cannot be read whole; a cut-short or wrapped read would pass
+            // for a complete log, so the call fails instead.
             if (static_cast<int64_t>(count) * size > MAX_BLOCK_WORDS) {
                 throw_block_too_large(file, count, size);
             }

@@ -169,6 +169,39 @@ TEST_F(DatalogRead, OversizeBlockFailsAfterWhatWasDelivered) {
     EXPECT_EQ(acknowledgements(), 1);
 }
 
+// Block data is read from 0xF6B8 on: 2376 words reach 0xFFFF exactly; one
+// more would wrap around to register 0, so that block fails before its read.
+TEST_F(DatalogRead, BlockMustFitBelowTheEndOfTheRegisterSpace) {
+    for (const int words : {2376, 2377}) {
+        SCOPED_TRACE(words);
+        Record big(static_cast<size_t>(words), 0);
+        big[0] = 0x0001;  // the last record
+        big[1] = 1;
+        big[8] = 42;
+        sim->set_raw_log(9, {big}, 1, {4352});
+        sim->clear_requests();
+        Collected out;
+        const int status = read(9, out);
+        int block_words_read = 0;  // read after the block header
+        bool header_read = false;
+        for (const tandrel_sim::Request& r : sim->requests()) {
+            if (r.function != 3) continue;
+            if (r.address == 0xF6B0) header_read = true;
+            if (header_read && r.address >= 0xF6B8) block_words_read += r.count;
+        }
+        if (words == 2376) {
+            EXPECT_EQ(status, 1) << err;
+            EXPECT_EQ(block_words_read, 2376);
+            EXPECT_EQ(acknowledgements(), 1);
+        } else {
+            EXPECT_EQ(status, -1);
+            EXPECT_STREQ(err, "File 9: block of 1 records of 2377 words is too large");
+            EXPECT_EQ(block_words_read, 0);
+            EXPECT_EQ(acknowledgements(), 0);
+        }
+    }
+}
+
 // At the header (object 1: the first block is presented, never acknowledged),
 // the first record (object 2) and one in the second block (object 14).
 TEST_F(DatalogRead, StopKeepsWhatWasDelivered) {

@@ -2,6 +2,7 @@
 // loopback address of its own (each test takes another address).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -107,6 +108,24 @@ TEST_F(Em235Diagnostics, APathThatCannotBeOpenedFailsAfterTheRead) {
     EXPECT_EQ(run(DIAG_UNIT, 2, "HI_FIRST", bad), -1);
     EXPECT_EQ(std::string(err_), "Cannot open CSV: " + bad);
     EXPECT_EQ(sim_->requests().size(), 1u);
+}
+
+// Register numbers count from 1; the start address is the number less one in
+// 16 bits, computed without signed overflow (INT_MIN included).
+TEST_F(Em235Diagnostics, RegisterNumberToAddressTable) {
+    start("127.0.72.7");
+    const struct {
+        int register_no;
+        uint16_t address;
+    } cases[] = {{INT_MIN, 0xFFFF}, {0, 0xFFFF}, {1, 0x0000}, {65537, 0x0000}, {INT_MAX, 0xFFFE}};
+    for (const auto& c : cases) {
+        sim_->clear_requests();
+        tandrel_export_em235_diagnostics(host_.c_str(), DIAG_UNIT, c.register_no, 2, "HI_FIRST",
+                                         path_.c_str(), err_, sizeof err_);
+        const std::vector<Request> requests = sim_->requests();
+        ASSERT_EQ(requests.size(), 1u) << c.register_no;
+        EXPECT_EQ(requests[0].address, c.address) << c.register_no;
+    }
 }
 
 TEST_F(Em235Diagnostics, AFailedWriteIsAFailureNotASuccess) {

@@ -206,14 +206,5 @@ TEST(ReadLogFile, BlockBoundStopsTheRead) {
     EXPECT_EQ(log.at_levels({3}).back(), (Logged{3, "File 3: 6 records in 4 blocks"}));
 }
 
-TEST(ReadLogFile, LargestBlockThatFitsIsRead) {
-    std::vector<Record> records;
-    for (int i = 0; i < 65535 / 15; ++i) records.push_back(rec(0, static_cast<uint16_t>(i), 15));
-    records.back()[0] = 0x0001;
-    const Transfer r = run({block(std::move(records))});
-    EXPECT_EQ(r.returned, 65535 / 15);
-    EXPECT_EQ(r.trace[2], "data 65535");
-}
-
 }  // namespace
 }  // namespace tandrel
