@@ -11,7 +11,7 @@
 #include "logs/datalog_export.h"
 #include "logs/datalog_read.h"
 #include "logs/log_transfer.h"
-#include "logs/time_text.h"
+#include "core/time_text.h"
 
 namespace {
 
@@ -26,13 +26,9 @@ const std::vector<uint16_t> POINTS = {4352, 4353, 4354, 4355, 4356, 4357, 4358, 
 
 tandrel::DatalogColumns layout() {
     tandrel::DataScales scales;
-    scales.voltage_scale = 0.1;
     scales.voltage_decimals = 1;
-    scales.current_scale = 0.001;
     scales.current_decimals = 3;
-    scales.power_scale = 0.001;
     scales.power_decimals = 3;
-    scales.energy_scale = 0.1;
     scales.energy_decimals = 1;
     tandrel::DatalogColumns columns(tandrel::MeterModel::EM235, scales);
     columns.point_ids = POINTS;

@@ -14,12 +14,10 @@ using tandrel::ColumnFormat;
 using tandrel::DataScales;
 using tandrel::MeterModel;
 
-// Currents keep scale 1.0 and 0 decimals here, so they take the integer path.
+// Currents keep 0 decimals here, so they print as plain integers.
 DataScales fine_scales() {
     DataScales s;
-    s.voltage_scale = 0.1;
     s.voltage_decimals = 1;
-    s.energy_scale = 0.1 * 0.1 * 0.1;  // as the meter's setup builds it
     s.energy_decimals = 3;
     return s;
 }
@@ -51,20 +49,6 @@ void BM_FormatEnergyThreeDecimals(benchmark::State& state) { run_format(state, 5
 void BM_FormatFrequencyFourDecimals(benchmark::State& state) { run_format(state, 4108); }
 void BM_FormatIntegerPath(benchmark::State& state) { run_format(state, 4355); }
 
-// A scale that is no power of ten takes the exact double-printing path.
-void BM_FormatGeneralScale(benchmark::State& state) {
-    ColumnFormat cf;
-    cf.scale = 0.25;
-    cf.decimals = 2;
-    const std::vector<int32_t> raws = raw_values();
-    size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(tandrel::format_value(raws[i], cf));
-        i = (i + 1) & 1023;
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-
 void BM_ResolveColumn(benchmark::State& state) {
     const DataScales scales = fine_scales();
     for (auto _ : state) {
@@ -76,7 +60,6 @@ BENCHMARK(BM_FormatVoltageOneDecimal);
 BENCHMARK(BM_FormatEnergyThreeDecimals);
 BENCHMARK(BM_FormatFrequencyFourDecimals);
 BENCHMARK(BM_FormatIntegerPath);
-BENCHMARK(BM_FormatGeneralScale);
 BENCHMARK(BM_ResolveColumn);
 
 }  // namespace

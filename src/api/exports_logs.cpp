@@ -1,7 +1,9 @@
-// Exported functions of the log directory and the data log.
-#include "api/call_frame.h"
+// Exported functions of the log directory, the data logs and the event log.
+#include "core/call_frame.h"
 #include "logs/datalog_export.h"
 #include "logs/datalog_read.h"
+#include "logs/eventlog_export.h"
+#include "logs/eventlog_read.h"
 #include "logs/file_info.h"
 #include "tandrel.h"
 
@@ -38,6 +40,33 @@ TANDREL_API int TANDREL_CALL tandrel_export_datalog_ex(const char* host, const c
                                                        char* err, int err_len) {
     return run_safe(err, err_len, [&] {
         return export_datalog_ex_impl(host, meter, file_id, csv_path, options, progress, user);
+    });
+}
+
+TANDREL_API int TANDREL_CALL tandrel_read_eventlog(const char* host, const char* meter,
+                                                   int file_id, const char* options,
+                                                   tandrel_output_cb cb, void* user, char* err,
+                                                   int err_len) {
+    return run_safe(err, err_len, [&] {
+        return read_eventlog_impl(host, meter, file_id, options, cb, user);
+    });
+}
+
+TANDREL_API int TANDREL_CALL tandrel_export_eventlog(const char* host, const char* meter,
+                                                     int file_id, const char* csv_path,
+                                                     char* err, int err_len) {
+    return run_safe(err, err_len, [&] {
+        return export_eventlog_ex_impl(host, meter, file_id, csv_path, nullptr, nullptr, nullptr);
+    });
+}
+
+TANDREL_API int TANDREL_CALL tandrel_export_eventlog_ex(const char* host, const char* meter,
+                                                        int file_id, const char* csv_path,
+                                                        const char* options,
+                                                        tandrel_progress_cb progress, void* user,
+                                                        char* err, int err_len) {
+    return run_safe(err, err_len, [&] {
+        return export_eventlog_ex_impl(host, meter, file_id, csv_path, options, progress, user);
     });
 }
 

@@ -1,7 +1,8 @@
-// Exported functions of meter identity, point listing and point reading.
-#include "call_frame.h"
+// Exported functions of the meter's identity, the point listing and point reading.
+#include "core/call_frame.h"
 #include "meter/device_info.h"
-#include "meter/point_calls.h"
+#include "meter/point_listing.h"
+#include "meter/point_reading.h"
 #include "tandrel.h"
 
 using tandrel::run_safe;

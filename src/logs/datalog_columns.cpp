@@ -3,17 +3,16 @@
 // at words 8 + 2i (low half) and 9 + 2i (high half).
 #include "datalog_columns.h"
 
+#include "core/hex_text.h"
+#include "core/json_text.h"
 #include "logs/file_info.h"
 #include "modbus/modbus_tcp_client.h"
+#include "modbus/word_pair.h"
 
 namespace tandrel {
 namespace {
 
 constexpr size_t FIRST_VALUE_WORD = 8;
-
-uint32_t combine(uint16_t low, uint16_t high) {
-    return static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16);
-}
 
 }  // namespace
 
@@ -42,7 +41,7 @@ int DatalogColumns::value_count(const std::vector<uint16_t>& record) const {
 
 std::string DatalogColumns::value_text(const std::vector<uint16_t>& record, int column) const {
     const size_t low = FIRST_VALUE_WORD + 2 * static_cast<size_t>(column);
-    const int32_t raw = static_cast<int32_t>(combine(record[low], record[low + 1]));
+    const int32_t raw = static_cast<int32_t>(low_word_first(record[low], record[low + 1]));
     return format_value(raw, columns[static_cast<size_t>(column)]);
 }
 
@@ -68,7 +67,7 @@ DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, 
     int count = 0;
     // A meter that refuses the layout is no error: the columns come from the first record.
     read_optional(client, [&] {
-        FileLayout info = file_info_var2(client, file);
+        FileLayout info = read_file_layout(client, file);
         layout.point_ids = std::move(info.point_ids);
         count = info.column_count;
     });
@@ -77,16 +76,26 @@ DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, 
 }
 
 void append_trigger(std::string& out, uint16_t trigger) {
-    static const char HEX[] = "0123456789ABCDEF";
-    if (trigger <= 16) {
-        out += "SP";
-        if (trigger >= 10) out.push_back('1');
-        if (trigger > 0) out.push_back(static_cast<char>('0' + trigger % 10));
+    if (trigger > 16) {
+        append_hex(out, trigger, 4);
         return;
     }
-    const char text[] = {'0', 'x', HEX[(trigger >> 12) & 0xF], HEX[(trigger >> 8) & 0xF],
-                         HEX[(trigger >> 4) & 0xF], HEX[trigger & 0xF]};
-    out.append(text, sizeof text);
+    out += "SP";
+    if (trigger >= 10) out.push_back('1');
+    if (trigger > 0) out.push_back(static_cast<char>('0' + trigger % 10));
+}
+
+void append_columns_json(std::string& out, const std::vector<ColumnFormat>& columns) {
+    out += "\"columns\":[";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) out += ',';
+        out += "{\"name\":\"";
+        append_json_escaped(out, columns[i].name);
+        out += "\",\"unit\":\"";
+        append_json_escaped(out, columns[i].unit);
+        out += "\",\"decimals\":" + std::to_string(columns[i].decimals) + "}";
+    }
+    out += ']';
 }
 
 std::string fmt_trigger_event_type(uint16_t trigger) {
@@ -96,11 +105,11 @@ std::string fmt_trigger_event_type(uint16_t trigger) {
 }
 
 uint32_t record_seconds(const std::vector<uint16_t>& record) {
-    return record.size() < 4 ? 0 : combine(record[2], record[3]);
+    return record.size() < 4 ? 0 : low_word_first(record[2], record[3]);
 }
 
 uint32_t record_microseconds(const std::vector<uint16_t>& record) {
-    return record.size() < 6 ? 0 : combine(record[4], record[5]);
+    return record.size() < 6 ? 0 : low_word_first(record[4], record[5]);
 }
 
 }  // namespace tandrel

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 #include "meter/data_scales.h"
 #include "meter/value_format.h"
 
@@ -49,6 +49,10 @@ private:
 // Reads the setup values and File Info variation 2 on a connected client; a
 // failed File Info leaves the columns to late resolution, silently.
 DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file);
+
+// `"columns":[{"name":..,"unit":..,"decimals":..},...]`, as the log
+// directory and the data-log header list them.
+void append_columns_json(std::string& out, const std::vector<ColumnFormat>& columns);
 
 // Record word 6: "SP", "SP1".."SP16", else "0x" and four upper-case hex digits.
 std::string fmt_trigger_event_type(uint16_t trigger);

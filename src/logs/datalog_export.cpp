@@ -3,11 +3,12 @@
 // every field is a fixed text or a number the library printed.
 #include "datalog_export.h"
 
-#include "api/call_frame.h"
+#include "core/call_frame.h"
+#include "core/meter_model.h"
+#include "core/time_text.h"
 #include "logs/csv_file.h"
 #include "logs/datalog_columns.h"
 #include "logs/log_transfer.h"
-#include "logs/time_text.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -62,11 +63,8 @@ int export_datalog_impl(ModbusTcpClient& client, MeterModel model, int file,
 int export_datalog_ex_impl(const char* host, const char* meter, int file_id,
                            const char* csv_path, const char* options,
                            tandrel_progress_cb progress, void* user) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(csv_path, "csv_path");
-    const Options opts = parse_options(options);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    require_non_null({{host, "host"}, {meter, "meter"}, {csv_path, "csv_path"}});
+    ModbusTcpClient client = client_for(host, options);
     const MeterModel model = parse_meter(meter);
     return export_datalog_impl(client, model, file_id, csv_path, progress, user);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 #include "tandrel.h"
 
 namespace tandrel {

@@ -2,11 +2,12 @@
 // columns; record object: no, seq, timestamp, trigger and the values.
 #include "datalog_read.h"
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
+#include "core/call_frame.h"
+#include "core/json_text.h"
+#include "core/meter_model.h"
+#include "core/time_text.h"
 #include "logs/datalog_columns.h"
 #include "logs/log_transfer.h"
-#include "logs/time_text.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -16,18 +17,9 @@ std::string datalog_header_json(const std::string& prefix, int file, int total,
     std::string text = "{\"type\":\"header\",";
     text += prefix;
     text += ",\"file_id\":" + std::to_string(file);
-    text += ",\"total\":" + std::to_string(total);
-    text += ",\"columns\":[";
-    for (size_t i = 0; i < columns.columns.size(); ++i) {
-        const ColumnFormat& column = columns.columns[i];
-        if (i > 0) text += ',';
-        text += "{\"name\":\"";
-        append_json_escaped(text, column.name);
-        text += "\",\"unit\":\"";
-        append_json_escaped(text, column.unit);
-        text += "\",\"decimals\":" + std::to_string(column.decimals) + "}";
-    }
-    text += "]}";
+    text += ",\"total\":" + std::to_string(total) + ",";
+    append_columns_json(text, columns.columns);
+    text += '}';
     return text;
 }
 
@@ -71,11 +63,9 @@ int stream_datalog(ModbusTcpClient& client, MeterModel model, int file, tandrel_
 
 int read_datalog_impl(const char* host, const char* meter, int file_id, const char* options,
                       tandrel_output_cb cb, void* user) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(reinterpret_cast<const void*>(cb), "cb");
-    const Options opts = parse_options(options);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    const void* callback = reinterpret_cast<const void*>(cb);
+    require_non_null({{host, "host"}, {meter, "meter"}, {callback, "cb"}});
+    ModbusTcpClient client = client_for(host, options);
     const MeterModel model = parse_meter(meter);
     client.connect();
     return stream_datalog(client, model, file_id, cb, user);

@@ -5,10 +5,10 @@
 
 #include <stdexcept>
 
-#include "api/call_frame.h"
+#include "core/call_frame.h"
+#include "core/time_text.h"
 #include "logs/datalog_export.h"
 #include "logs/eventlog_export.h"
-#include "logs/time_text.h"
 #include "modbus/modbus_tcp_client.h"
 #include "platform/calendar.h"
 #include "tandrel.h"
@@ -81,8 +81,7 @@ std::string em133_file_name(const std::string& out_dir, const std::string& log,
 }
 
 int export_em133_all_impl(const char* host, int set_clock, int clock_param, const char* out_dir) {
-    require_non_null(host, "host");
-    require_non_null(out_dir, "out_dir");
+    require_non_null({{host, "host"}, {out_dir, "out_dir"}});
     if (clock_param <= 0) clock_param = TANDREL_DEFAULT_CLOCK_PARAM;
     if (set_clock != 0) set_meter_clock(host, static_cast<uint16_t>(clock_param & 0xFFFF));
     int total = 0;

@@ -2,11 +2,11 @@
 // addressed to the caller's unit, then one file. Nothing in the file is quoted.
 #include "logs/em235_diagnostics.h"
 
-#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
-#include "api/call_frame.h"
+#include "core/call_frame.h"
+#include "core/hex_text.h"
 #include "logs/csv_file.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -14,12 +14,6 @@ namespace tandrel {
 namespace {
 
 constexpr int DIAGNOSTIC_BITS = 26;
-
-std::string hex_text(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
-    return text;
-}
 
 }  // namespace
 
@@ -59,7 +53,7 @@ uint32_t diagnostics_value(uint16_t word0, uint16_t word1, const std::string& wo
 std::string diagnostics_csv(uint16_t word0, uint16_t word1, const std::string& word_order) {
     const uint32_t value = diagnostics_value(word0, word1, word_order);
     std::string out = "word0_hex,word1_hex,value_hex,word_order\n";
-    out += hex_text(word0) + ',' + hex_text(word1) + ',' + hex_text(value) + ',' + word_order;
+    out += hex_text(word0, 1) + ',' + hex_text(word1, 1) + ',' + hex_text(value, 1) + ',' + word_order;
     out += "\n\nbit,label,state\n";
     const auto& labels = bit_labels();
     for (int bit = 0; bit < DIAGNOSTIC_BITS; ++bit) {
@@ -74,9 +68,7 @@ std::string diagnostics_csv(uint16_t word0, uint16_t word1, const std::string& w
 
 int export_em235_diagnostics_impl(const char* host, int unit_id, int register_no, int count,
                                   const char* word_order, const char* csv_path) {
-    require_non_null(host, "host");
-    require_non_null(word_order, "word_order");
-    require_non_null(csv_path, "csv_path");
+    require_non_null({{host, "host"}, {word_order, "word_order"}, {csv_path, "csv_path"}});
     if (count < 2) throw std::runtime_error("count must be >= 2 for 32-bit diagnostics");
     ModbusTcpClient client(host, 502, 1, 30000);
     client.connect();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "logs/event_classify.h"
+#include "modbus/word_pair.h"
 
 namespace tandrel {
 namespace {
@@ -14,8 +15,7 @@ uint16_t word_at(const std::vector<uint16_t>& words, size_t index) {
 }
 
 uint32_t low_first_u32(const std::vector<uint16_t>& words, size_t low_index) {
-    return static_cast<uint32_t>(word_at(words, low_index)) |
-           (static_cast<uint32_t>(word_at(words, low_index + 1)) << 16);
+    return low_word_first(word_at(words, low_index), word_at(words, low_index + 1));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 // the numbers and the title are the library's own texts.
 #include "logs/eventlog_export.h"
 
-#include "api/call_frame.h"
-#include "api/options.h"
+#include "core/call_frame.h"
+#include "core/meter_model.h"
+#include "core/time_text.h"
 #include "logs/csv_file.h"
 #include "logs/event_decode.h"
 #include "logs/log_transfer.h"
-#include "logs/time_text.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -58,13 +58,10 @@ int export_eventlog_impl(ModbusTcpClient& client, int file, const std::string& c
 int export_eventlog_ex_impl(const char* host, const char* meter, int file_id,
                             const char* csv_path, const char* options,
                             tandrel_progress_cb progress, void* user) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(csv_path, "csv_path");
+    require_non_null({{host, "host"}, {meter, "meter"}, {csv_path, "csv_path"}});
     // The model is only checked: the event log reads the same on every meter.
     parse_meter(meter);
-    const Options opts = parse_options(options);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    ModbusTcpClient client = client_for(host, options);
     return export_eventlog_impl(client, file_id, csv_path, progress, user);
 }
 

@@ -2,11 +2,12 @@
 // any other text; time stamps and numbers are printed by the library itself.
 #include "logs/eventlog_read.h"
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
+#include "core/call_frame.h"
+#include "core/json_text.h"
+#include "core/meter_model.h"
+#include "core/time_text.h"
 #include "logs/event_decode.h"
 #include "logs/log_transfer.h"
-#include "logs/time_text.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -62,12 +63,10 @@ std::string event_record_json(int no, const std::vector<uint16_t>& record) {
 
 int read_eventlog_impl(const char* host, const char* meter, int file_id, const char* options,
                        tandrel_output_cb cb, void* user) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(reinterpret_cast<const void*>(cb), "cb");
-    const Options opts = parse_options(options);
+    const void* callback = reinterpret_cast<const void*>(cb);
+    require_non_null({{host, "host"}, {meter, "meter"}, {callback, "cb"}});
+    ModbusTcpClient client = client_for(host, options);
     const MeterModel model = parse_meter(meter);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
     client.connect();
     const int total = prepare_log_read(client, file_id);
     deliver(cb, user, eventlog_header_json(client.host(), model, file_id, total));

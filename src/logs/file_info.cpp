@@ -3,8 +3,10 @@
 // response at 0xFDC0.
 #include "file_info.h"
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
+#include "core/call_frame.h"
+#include "core/json_text.h"
+#include "core/meter_model.h"
+#include "logs/datalog_columns.h"
 #include "meter/data_scales.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -61,14 +63,14 @@ FileLayout decode_file_layout(const std::vector<uint16_t>& response) {
     return layout;
 }
 
-FileInfo file_info_var0(ModbusTcpClient& client, int file) {
+FileInfo read_file_info(ModbusTcpClient& client, int file) {
     // A probe: the caller treats a file the meter refuses as absent or its count as unknown.
     FileInfo info;
     read_optional(client, [&] { info = decode_file_info(file_info_request(client, file, 0, VAR0_WORDS)); });
     return info;
 }
 
-FileLayout file_info_var2(ModbusTcpClient& client, int file) {
+FileLayout read_file_layout(ModbusTcpClient& client, int file) {
     return decode_file_layout(file_info_request(client, file, 2, VAR2_WORDS));
 }
 
@@ -78,17 +80,8 @@ void append_log_entry(std::string& doc, int file, int records,
     doc += columns == nullptr ? ",\"type\":\"eventlog\"" : ",\"type\":\"datalog\"";
     doc += ",\"records\":" + std::to_string(records);
     if (columns != nullptr) {
-        doc += ",\"columns\":[";
-        for (size_t i = 0; i < columns->size(); ++i) {
-            const ColumnFormat& column = (*columns)[i];
-            if (i > 0) doc += ',';
-            doc += "{\"name\":\"";
-            append_json_escaped(doc, column.name);
-            doc += "\",\"unit\":\"";
-            append_json_escaped(doc, column.unit);
-            doc += "\",\"decimals\":" + std::to_string(column.decimals) + "}";
-        }
-        doc += ']';
+        doc += ',';
+        append_columns_json(doc, *columns);
     }
     doc += '}';
 }
@@ -98,10 +91,10 @@ namespace {
 // A data log's entry when it has records or columns; false when it has neither.
 bool append_data_log_entry(std::string& doc, ModbusTcpClient& client, int file,
                            MeterModel model, const DataScales& scales, bool first) {
-    const FileInfo info = file_info_var0(client, file);
+    const FileInfo info = read_file_info(client, file);
     if (!info.valid) return false;
     FileLayout layout;  // listed without columns when the meter refuses variation 2
-    read_optional(client, [&] { layout = file_info_var2(client, file); });
+    read_optional(client, [&] { layout = read_file_layout(client, file); });
     if (layout.column_count == 0 && info.records == 0) return false;
     std::vector<ColumnFormat> columns;
     for (size_t i = 0; i < layout.point_ids.size(); ++i) {
@@ -117,17 +110,14 @@ bool append_data_log_entry(std::string& doc, ModbusTcpClient& client, int file,
 
 int list_logs_impl(const char* host, const char* meter, const char* options, char* out,
                    int out_len) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(out, "out");
-    const Options opts = parse_options(options);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
+    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
+    ModbusTcpClient client = client_for(host, options);
     const MeterModel model = parse_meter(meter);
     client.connect();
     const DataScales scales = read_data_scales(client, model);
     std::string doc = "{" + doc_prefix(client.host(), model) + ",\"logs\":[";
     int entries = 0;
-    const FileInfo event_log = file_info_var0(client, 0);
+    const FileInfo event_log = read_file_info(client, 0);
     if (event_log.valid) {
         append_log_entry(doc, 0, event_log.records, nullptr);
         ++entries;

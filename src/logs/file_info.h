@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 #include "meter/value_format.h"
 
 namespace tandrel {
@@ -32,10 +32,10 @@ FileLayout decode_file_layout(const std::vector<uint16_t>& response);
 
 // A file the meter refuses gives valid == false and all members 0; only a
 // broken connection throws.
-FileInfo file_info_var0(ModbusTcpClient& client, int file);
+FileInfo read_file_info(ModbusTcpClient& client, int file);
 
 // Register failures propagate; callers fall back to no columns.
-FileLayout file_info_var2(ModbusTcpClient& client, int file);
+FileLayout read_file_layout(ModbusTcpClient& client, int file);
 
 // The work behind tandrel_list_logs: probes files 0 to 16 and writes the
 // directory of those that answer to out. Returns the number of entries.

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "api/log_sink.h"
+#include "core/log_sink.h"
 #include "logs/file_info.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -97,7 +97,7 @@ void transfer::log_summary(int file, int delivered, int blocks) {
 int prepare_log_read(ModbusTcpClient& client, int file) {
     const uint16_t file_word = static_cast<uint16_t>(file);
     client.write_multiple_registers(transfer::COMMAND_REGISTER, {5, file_word, 0, 0});
-    const FileInfo info = file_info_var0(client, file);
+    const FileInfo info = read_file_info(client, file);
     if (!info.valid) {
         log_msg(LogLevel::Warning,
                 "File " + std::to_string(file) + ": File Info unavailable, record count unknown");

@@ -1,21 +1,18 @@
-// The meter's setup values that scale every reading, read once per call.
+// The meter's setup values that decide the resolution of every reading, read
+// once per call.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 
 namespace tandrel {
 
 class ModbusTcpClient;
 
+// Readings of each kind are raw values in steps of 10^-decimals.
 struct DataScales {
-    double voltage_scale = 1.0;
-    double current_scale = 1.0;
-    double power_scale = 1.0;
-    double energy_scale = 1.0;
     int voltage_decimals = 0;
     int current_decimals = 0;
     int power_decimals = 0;
@@ -24,10 +21,8 @@ struct DataScales {
     std::vector<std::string> summary_units;
 };
 
-// The register holding ten times the voltage transformer ratio.
-uint16_t pt_ratio_register(MeterModel model);
-
-// Every read is optional: whatever the meter does not answer keeps its default.
+// Every read is optional: whatever the meter does not answer keeps its
+// default. A broken connection throws.
 DataScales read_data_scales(ModbusTcpClient& client, MeterModel model);
 
 }  // namespace tandrel

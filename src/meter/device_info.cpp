@@ -4,16 +4,19 @@
 
 #include <charconv>
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
+#include "core/call_frame.h"
+#include "core/json_text.h"
+#include "core/meter_model.h"
 #include "meter/data_scales.h"
+#include "meter/model_profile.h"
 #include "modbus/modbus_tcp_client.h"
+#include "modbus/word_pair.h"
 
 namespace tandrel {
 namespace {
 
 uint32_t word_pair(const std::vector<uint16_t>& w, size_t low) {
-    return static_cast<uint32_t>(w[low]) | (static_cast<uint32_t>(w[low + 1]) << 16);
+    return low_word_first(w[low], w[low + 1]);
 }
 
 // Printable in the classic "C" sense, whatever locale the host has set.
@@ -21,8 +24,9 @@ bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 
 // The ratio is optional: a meter without the register is taken as direct.
 double read_pt_ratio(ModbusTcpClient& client, MeterModel model) {
+    const uint16_t address = model_profile(model).setup.pt_ratio;
     double ratio = 1.0;
-    read_optional(client, [&] { ratio = read_words(client, pt_ratio_register(model), 1)[0] * 0.1; });
+    read_optional(client, [&] { ratio = read_words(client, address, 1)[0] * 0.1; });
     return ratio;
 }
 
@@ -82,12 +86,9 @@ DeviceIdentity decode_identity(const std::vector<uint16_t>& words) {
 
 int read_device_info_impl(const char* host, const char* meter, const char* options, char* out,
                           int out_len) {
-    require_non_null(host, "host");
-    require_non_null(meter, "meter");
-    require_non_null(out, "out");
-    const Options opts = parse_options(options);
+    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
+    ModbusTcpClient client = client_for(host, options);
     const MeterModel model = parse_meter(meter);
-    ModbusTcpClient client(host, opts.port, opts.unit_id, opts.timeout_ms);
     client.connect();
     const DeviceIdentity id = decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
     const DataScales scales = read_data_scales(client, model);

@@ -1,31 +1,16 @@
-// The point listing: every point of a register family, less the few that the
-// EM133 register map does not carry.
+// The point listing: every point of a register family that the model carries.
 #include "point_listing.h"
 
 #include <string>
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
+#include "core/call_frame.h"
+#include "core/json_text.h"
+#include "core/meter_model.h"
+#include "meter/model_profile.h"
 #include "meter/point_table.h"
 
 namespace tandrel {
 namespace {
-
-// I4, I leakage and the net and total energies exist on the EM235 only.
-constexpr uint16_t EM235_ONLY[] = {5376, 5390, 5890, 5891, 5894, 5895};
-
-bool offered_by(MeterModel model, uint16_t point_id) {
-    switch (model) {
-        case MeterModel::EM235:
-            return true;
-        case MeterModel::EM133:
-            for (const uint16_t id : EM235_ONLY) {
-                if (id == point_id) return false;
-            }
-            return true;
-    }
-    return true;
-}
 
 void append_point(std::string& doc, uint16_t id, const ParamDef& def, const FamilyBlock& f) {
     doc += "{\"pid\":";
@@ -44,14 +29,16 @@ void append_point(std::string& doc, uint16_t id, const ParamDef& def, const Fami
 std::vector<uint16_t> listed_points(MeterModel model) {
     std::vector<uint16_t> ids;
     for (const auto& entry : param_table()) {
-        if (find_family(entry.first) != nullptr && offered_by(model, entry.first)) {
+        if (find_family(entry.first) != nullptr && model_has_point(model, entry.first)) {
             ids.push_back(entry.first);
         }
     }
     return ids;
 }
 
-int list_points_impl(MeterModel model, char* out, int out_len) {
+int list_points_impl(const char* meter, char* out, int out_len) {
+    require_non_null({{meter, "meter"}, {out, "out"}});
+    const MeterModel model = parse_meter(meter);
     const std::vector<uint16_t> ids = listed_points(model);
     const auto& table = param_table();
     std::string doc = "{\"meter\":\"";

@@ -5,18 +5,23 @@
 // the call: a document without the rest of the points would pass for whole.
 #include "point_reading.h"
 
-#include <cstdio>
-#include <ctime>
 #include <map>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
-#include "api/call_frame.h"
-#include "api/json_text.h"
-#include "api/log_sink.h"
+#include "core/call_frame.h"
+#include "core/hex_text.h"
+#include "core/json_text.h"
+#include "core/log_sink.h"
+#include "core/meter_model.h"
+#include "core/time_text.h"
 #include "meter/data_scales.h"
+#include "meter/point_selection.h"
 #include "meter/point_table.h"
 #include "meter/value_format.h"
 #include "modbus/modbus_tcp_client.h"
+#include "modbus/word_pair.h"
 #include "platform/calendar.h"
 
 namespace tandrel {
@@ -36,11 +41,6 @@ bool in_family(uint16_t point_id, const FamilyBlock& family) {
     return static_cast<uint16_t>(point_id & 0xFF80) == family.pid_base;
 }
 
-// Each point is a signed 32-bit value, low-order word first.
-int32_t point_value(uint16_t low, uint16_t high) {
-    return static_cast<int32_t>(static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16));
-}
-
 void read_span(ReadContext& ctx, const FamilyBlock& family, uint16_t lo, uint16_t hi) {
     const uint16_t start = point_register(family, lo, ctx.model);
     const auto count = static_cast<uint16_t>(2 * (hi - lo) + 2);
@@ -48,7 +48,7 @@ void read_span(ReadContext& ctx, const FamilyBlock& family, uint16_t lo, uint16_
     for (const uint16_t p : ctx.selection) {
         if (!in_family(p, family) || p < lo || p > hi) continue;
         const size_t k = p - lo;
-        ctx.raw_values[p] = point_value(words[2 * k], words[2 * k + 1]);
+        ctx.raw_values[p] = static_cast<int32_t>(low_word_first(words[2 * k], words[2 * k + 1]));
     }
 }
 
@@ -101,7 +101,7 @@ void append_reading(std::string& doc, uint16_t p, const ColumnFormat& cf, int32_
 // Readings follow the selection, duplicates included; failed points are left out.
 std::string readings_document(const ReadContext& ctx, const DataScales& scales, int& count) {
     std::string doc = "{" + doc_prefix(ctx.client.host(), ctx.model);
-    doc += ",\"timestamp\":\"" + reading_timestamp(platform::system_clock_ns());
+    doc += ",\"timestamp\":\"" + fmt_iso_utc_ns(platform::system_clock_ns());
     doc += "\",\"readings\":[";
     count = 0;
     for (const uint16_t p : ctx.selection) {
@@ -115,26 +115,9 @@ std::string readings_document(const ReadContext& ctx, const DataScales& scales, 
     return doc;
 }
 
-}  // namespace
-
-std::string reading_timestamp(int64_t unix_ns) {
-    int64_t seconds = unix_ns / 1000000000;
-    int64_t rest_ns = unix_ns % 1000000000;
-    if (rest_ns < 0) {
-        rest_ns += 1000000000;
-        --seconds;
-    }
-    std::tm tm{};
-    if (!platform::utc_calendar(seconds, tm)) tm = std::tm{};
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                  static_cast<int>(rest_ns / 1000000));
-    return buf;
-}
-
-int read_points_impl(ModbusTcpClient& client, MeterModel model,
-                     const std::vector<uint16_t>& selection, char* out, int out_len) {
+// client is not yet connected. Every id of selection must have a family.
+int read_selection(ModbusTcpClient& client, MeterModel model,
+                   const std::vector<uint16_t>& selection, char* out, int out_len) {
     client.connect();
     ReadContext ctx{client, model, selection, {}, {}};
     DataScales scales;
@@ -154,6 +137,33 @@ int read_points_impl(ModbusTcpClient& client, MeterModel model,
     const std::string doc = readings_document(ctx, scales, count);
     write_out(doc, out, out_len);
     return count;
+}
+
+}  // namespace
+
+// Each call checks its arguments and parses before it connects, in the order
+// the interface fixes, so that a bad argument costs no connection.
+int read_points_impl(const char* host, const char* meter, const char* options, const char* points,
+                     char* out, int out_len) {
+    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
+    const MeterModel model = parse_meter(meter);
+    require_non_null(points, "points");
+    const std::vector<uint16_t> selection = parse_point_list(points);
+    if (selection.empty()) throw std::runtime_error("points: at least one point is required");
+    ModbusTcpClient client = client_for(host, options);
+    return read_selection(client, model, selection, out, out_len);
+}
+
+int read_live_ex_impl(const char* host, const char* meter, const char* options, char* out,
+                      int out_len) {
+    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
+    ModbusTcpClient client = client_for(host, options);
+    const MeterModel model = parse_meter(meter);
+    return read_selection(client, model, live_points(model), out, out_len);
+}
+
+int read_live_impl(const char* host, const char* meter, char* out, int out_len) {
+    return read_live_ex_impl(host, meter, nullptr, out, out_len);
 }
 
 }  // namespace tandrel

@@ -2,10 +2,12 @@
 // names must be quoted, and separators are any run of commas and blanks.
 #include "point_selection.h"
 
-#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
+#include "core/hex_text.h"
+#include "core/options.h"
+#include "meter/model_profile.h"
 #include "meter/point_table.h"
 
 namespace tandrel {
@@ -36,15 +38,15 @@ size_t read_bare(const std::string& s, size_t pos, std::string& text) {
 }
 
 // True when the whole text converts as a 32-bit strtol would.
-bool parse_number(const std::string& text, long& value) {
+bool parse_number(const std::string& text, int32_t& value) {
     const bool hex = text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* start = text.c_str();
     char* end = nullptr;
-    value = strtol32(start, &end, hex ? 16 : 10);
+    value = strtol_int32(start, &end, hex ? 16 : 10);
     return end != start && end == start + text.size();
 }
 
-uint16_t resolve_number(const std::string& text, long value) {
+uint16_t resolve_number(const std::string& text, int32_t value) {
     if (static_cast<uint32_t>(value) > 0xFFFFu) {
         throw std::runtime_error("points: " + text + " is not a 16-bit point ID");
     }
@@ -107,7 +109,7 @@ std::vector<PointItem> scan_point_list(const std::string& text) {
 }
 
 uint16_t resolve_point_item(const PointItem& item) {
-    long value = 0;
+    int32_t value = 0;
     if (parse_number(item.text, value)) return resolve_number(item.text, value);
     if (!item.quoted) throw std::runtime_error("points: unexpected item " + item.text);
     return resolve_name(item.text);
@@ -123,19 +125,18 @@ std::vector<uint16_t> parse_point_list(const std::string& text) {
 }
 
 std::vector<uint16_t> live_points(MeterModel model) {
+    // Voltages, currents and powers per phase, the totals, frequency and
+    // unbalance, I4 and I leakage, and the energies; a model takes those it has.
+    std::vector<uint16_t> all;
+    for (uint16_t id = 4352; id <= 4384; ++id) all.push_back(id);
+    for (uint16_t id = 5120; id <= 5132; ++id) all.push_back(id);
+    for (uint16_t id = 5376; id <= 5380; ++id) all.push_back(id);
+    all.push_back(5390);
+    for (uint16_t id = 5888; id <= 5896; ++id) all.push_back(id);
     std::vector<uint16_t> ids;
-    for (uint16_t id = 4352; id <= 4384; ++id) ids.push_back(id);
-    for (uint16_t id = 5120; id <= 5132; ++id) ids.push_back(id);
-    for (uint16_t id = 5377; id <= 5380; ++id) ids.push_back(id);
-    ids.insert(ids.end(), {5888, 5889, 5892, 5893, 5896});
-    switch (model) {
-        case MeterModel::EM133:
-            break;
-        case MeterModel::EM235:
-            ids.insert(ids.end(), {5376, 5390, 5890, 5891, 5894, 5895});
-            break;
+    for (const uint16_t id : all) {
+        if (model_has_point(model, id)) ids.push_back(id);
     }
-    std::sort(ids.begin(), ids.end());
     return ids;
 }
 

@@ -3,6 +3,8 @@
 // summary and tariff registers repeat for numbers 1 to 16.
 #include "point_table.h"
 
+#include "meter/model_profile.h"
+
 namespace tandrel {
 namespace {
 
@@ -54,15 +56,15 @@ void add_auxiliary(Table& t) {
     for (const int base : {4096, 5376}) {
         add(t, base + 0, "I4", "A", Kind::Current);
         add(t, base + 1, "In", "A", Kind::Current);
-        add(t, base + 2, "Frequency", "Hz", Kind::Frequency2);
+        add(t, base + 2, "Frequency", "Hz", Kind::FrequencyCentiHz);
         add(t, base + 3, "V unbalance", "%", Kind::Unbalance);
         add(t, base + 4, "I unbalance", "%", Kind::Unbalance);
     }
-    add(t, 4104, "Frequency", "Hz", Kind::Frequency3);
+    add(t, 4104, "Frequency", "Hz", Kind::FrequencyMilliHz);
     add(t, 4106, "I leakage", "A", Kind::Current);
-    add(t, 4107, "FREQ4C", "Hz", Kind::Frequency3);
-    add(t, 4108, "FREQ4", "Hz", Kind::Frequency4);
-    add(t, 5386, "Frequency", "Hz", Kind::Frequency3);
+    add(t, 4107, "FREQ4C", "Hz", Kind::FrequencyMilliHz);
+    add(t, 4108, "FREQ4", "Hz", Kind::FrequencyTenthMilliHz);
+    add(t, 5386, "Frequency", "Hz", Kind::FrequencyMilliHz);
     add(t, 5390, "I leakage", "A", Kind::Current);
 }
 
@@ -177,22 +179,8 @@ const FamilyBlock* find_family(uint16_t point_id) {
 }
 
 uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model) {
-    uint16_t start = family.reg_em235;
-    switch (model) {
-        case MeterModel::EM133:
-            start = family.reg_em133;
-            break;
-        case MeterModel::EM235:
-            break;
-    }
+    const uint16_t start = family.*model_profile(model).family_register;
     return static_cast<uint16_t>(start + 2 * (point_id - family.pid_base));
-}
-
-std::string hex4(uint16_t value) {
-    static const char HEX[] = "0123456789ABCDEF";
-    std::string s = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) s += HEX[(value >> shift) & 0xF];
-    return s;
 }
 
 }  // namespace tandrel

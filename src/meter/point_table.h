@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 
 namespace tandrel {
 
@@ -21,9 +21,9 @@ enum class Kind : int32_t {
     Percent = 5,
     KFactor = 6,
     Angle = 7,
-    Frequency2 = 8,
-    Frequency3 = 9,
-    Frequency4 = 10,
+    FrequencyCentiHz = 8,        // raw value in 0.01 Hz
+    FrequencyMilliHz = 9,        // in 0.001 Hz
+    FrequencyTenthMilliHz = 10,  // in 0.0001 Hz
     Unbalance = 11,
 };
 
@@ -69,8 +69,5 @@ const FamilyBlock* find_family(uint16_t point_id);
 
 // Register address of point_id, which must lie in family's range.
 uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model);
-
-// "0x" and four upper-case hexadecimal digits: 5376 gives "0x1500".
-std::string hex4(uint16_t value);
 
 }  // namespace tandrel

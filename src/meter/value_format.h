@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "api/options.h"
+#include "core/meter_model.h"
 #include "meter/data_scales.h"
 
 namespace tandrel {
@@ -13,15 +13,15 @@ struct ColumnFormat {
     std::string header;  // name, plus " (unit)" when the unit is not empty
     std::string name;
     std::string unit;
-    double scale = 1.0;
-    int decimals = 0;
+    int decimals = 0;  // the raw value counts steps of 10^-decimals
 };
 
 // column (1-based) only names a point id that the point table lacks.
 ColumnFormat resolve_column(uint16_t point_id, int column, MeterModel model,
                             const DataScales& scales);
 
-// Locale-independent; looks nothing up.
+// raw x 10^-decimals with exactly `decimals` digits after a decimal point,
+// whatever the host's locale. Looks nothing up.
 std::string format_value(int32_t raw, const ColumnFormat& format);
 
 }  // namespace tandrel

@@ -51,6 +51,10 @@ private:
     std::string broken_;
 };
 
+// The client of a call that names its meter by host and options text; throws
+// the options' message when the text is bad.
+ModbusTcpClient client_for(const char* host, const char* options);
+
 // Reads `count` consecutive registers in requests of at most 120.
 std::vector<uint16_t> read_words(ModbusTcpClient& client, uint16_t address, uint16_t count);
 

@@ -1,3 +1,4 @@
+// POSIX calendar conversions (gmtime_r, localtime_r) and the system clock.
 #ifndef _WIN32
 
 #include <chrono>

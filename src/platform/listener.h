@@ -40,6 +40,9 @@ private:
 // Waits up to timeout_ms until sock has data to read or was closed by the peer.
 WaitResult wait_readable(const Socket& sock, int timeout_ms);
 
+// The platform's wait behind both waits above.
+WaitResult poll_readable(NativeSocket handle, int timeout_ms);
+
 // Receives what is available, at most size bytes: the byte count, 0 when the
 // peer closed, -1 on error.
 long recv_some(Socket& sock, std::uint8_t* data, std::size_t size);

@@ -14,8 +14,6 @@
 
 namespace tandrel::platform {
 
-namespace {
-
 WaitResult poll_readable(int fd, int timeout_ms) {
     pollfd p{};
     p.fd = fd;
@@ -24,8 +22,6 @@ WaitResult poll_readable(int fd, int timeout_ms) {
     if (r < 0) return errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
     return r == 0 ? WaitResult::TimedOut : WaitResult::Ready;
 }
-
-}  // namespace
 
 bool Listener::open(const std::string& address, std::uint16_t port, int backlog) {
     close();
@@ -48,11 +44,6 @@ bool Listener::open(const std::string& address, std::uint16_t port, int backlog)
     return true;
 }
 
-WaitResult Listener::wait(int timeout_ms) {
-    if (!sock_.valid()) return WaitResult::Failed;
-    return poll_readable(sock_.native(), timeout_ms);
-}
-
 Socket Listener::accept() {
     Socket s(::accept4(sock_.native(), nullptr, nullptr, SOCK_CLOEXEC));
     if (s.valid()) {
@@ -60,15 +51,6 @@ Socket Listener::accept() {
         setsockopt(s.native(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     }
     return s;
-}
-
-void Listener::close() {
-    sock_.close();
-    port_ = 0;
-}
-
-WaitResult wait_readable(const Socket& sock, int timeout_ms) {
-    return poll_readable(sock.native(), timeout_ms);
 }
 
 long recv_some(Socket& sock, std::uint8_t* data, std::size_t size) {

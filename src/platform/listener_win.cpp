@@ -9,8 +9,6 @@
 
 namespace tandrel::platform {
 
-namespace {
-
 WaitResult poll_readable(NativeSocket handle, int timeout_ms) {
     WSAPOLLFD p{};
     p.fd = static_cast<SOCKET>(handle);
@@ -19,8 +17,6 @@ WaitResult poll_readable(NativeSocket handle, int timeout_ms) {
     if (r < 0) return WaitResult::Failed;
     return r == 0 ? WaitResult::TimedOut : WaitResult::Ready;
 }
-
-}  // namespace
 
 bool Listener::open(const std::string& address, std::uint16_t port, int backlog) {
     close();
@@ -46,11 +42,6 @@ bool Listener::open(const std::string& address, std::uint16_t port, int backlog)
     return true;
 }
 
-WaitResult Listener::wait(int timeout_ms) {
-    if (!sock_.valid()) return WaitResult::Failed;
-    return poll_readable(sock_.native(), timeout_ms);
-}
-
 Socket Listener::accept() {
     Socket s(static_cast<NativeSocket>(::accept(static_cast<SOCKET>(sock_.native()), nullptr, nullptr)));
     if (s.valid()) {
@@ -59,15 +50,6 @@ Socket Listener::accept() {
                    reinterpret_cast<const char*>(&on), sizeof on);
     }
     return s;
-}
-
-void Listener::close() {
-    sock_.close();
-    port_ = 0;
-}
-
-WaitResult wait_readable(const Socket& sock, int timeout_ms) {
-    return poll_readable(sock.native(), timeout_ms);
 }
 
 long recv_some(Socket& sock, std::uint8_t* data, std::size_t size) {

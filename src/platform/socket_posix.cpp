@@ -2,40 +2,21 @@
 // watch a descriptor numbered FD_SETSIZE or above, which a busy host reaches.
 #ifndef _WIN32
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "socket.h"
+#include "system_sockets.h"
 
 namespace tandrel::platform {
 
 NativeSocket Socket::invalid_handle() { return -1; }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-        timeout_ms_ = other.timeout_ms_;
-    }
-    return *this;
-}
-
-NativeSocket Socket::release() {
-    const NativeSocket h = handle_;
-    handle_ = invalid_handle();
-    return h;
-}
 
 void Socket::close() {
     if (valid()) ::close(handle_);
@@ -72,62 +53,40 @@ bool wait_rest(int fd, short events, Clock::time_point start, int timeout_ms) {
     }
 }
 
+// Moves size bytes with io(done), one send() or recv() of what is left;
+// each wait for the socket is bounded by timeout_ms on its own.
+template <typename Io>
+bool move_all(int fd, short events, int timeout_ms, std::size_t size, Io io) {
+    Clock::time_point start = Clock::now();
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = io(done);
+        if (n < 0 && errno == EINTR) {
+            if (!wait_rest(fd, events, start, timeout_ms)) return false;
+            continue;
+        }
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+        start = Clock::now();
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
-    Clock::time_point start = Clock::now();
-    while (size > 0) {
-        const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            if (!wait_rest(handle_, POLLOUT, start, timeout_ms_)) return false;
-            continue;
-        }
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        start = Clock::now();
-    }
-    return true;
+    return move_all(handle_, POLLOUT, timeout_ms_, size, [&](std::size_t done) {
+        return ::send(handle_, data + done, size - done, MSG_NOSIGNAL);
+    });
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
-    Clock::time_point start = Clock::now();
-    while (size > 0) {
-        const ssize_t n = ::recv(handle_, data, size, 0);
-        if (n < 0 && errno == EINTR) {
-            if (!wait_rest(handle_, POLLIN, start, timeout_ms_)) return false;
-            continue;
-        }
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        start = Clock::now();
-    }
-    return true;
+    return move_all(handle_, POLLIN, timeout_ms_, size, [&](std::size_t done) {
+        return ::recv(handle_, data + done, size - done, 0);
+    });
 }
 
 bool startup_sockets() { return true; }
-
-bool parse_ipv4(const std::string& host, std::uint32_t& addr_net) {
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
-    addr_net = a.s_addr;
-    return true;
-}
-
-bool resolve_ipv4(const std::string& host, std::uint32_t& addr_net) {
-    if (host.empty()) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return false;
-    }
-    addr_net = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(result);
-    return true;
-}
 
 namespace {
 

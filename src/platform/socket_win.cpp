@@ -2,31 +2,12 @@
 // error set, so the wait watches the write and the error set together.
 #ifdef _WIN32
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
-#include <cstring>
-
 #include "socket.h"
+#include "system_sockets.h"
 
 namespace tandrel::platform {
 
 NativeSocket Socket::invalid_handle() { return static_cast<NativeSocket>(INVALID_SOCKET); }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-        timeout_ms_ = other.timeout_ms_;
-    }
-    return *this;
-}
-
-NativeSocket Socket::release() {
-    const NativeSocket h = handle_;
-    handle_ = invalid_handle();
-    return h;
-}
 
 void Socket::close() {
     if (valid()) ::closesocket(static_cast<SOCKET>(handle_));
@@ -59,28 +40,6 @@ bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
 bool startup_sockets() {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-bool parse_ipv4(const std::string& host, std::uint32_t& addr_net) {
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
-    addr_net = a.s_addr;
-    return true;
-}
-
-bool resolve_ipv4(const std::string& host, std::uint32_t& addr_net) {
-    // getaddrinfo("") resolves to the local host on Windows; keep it an error as on POSIX.
-    if (host.empty()) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return false;
-    }
-    addr_net = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(result);
-    return true;
 }
 
 namespace {

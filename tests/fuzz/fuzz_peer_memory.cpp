@@ -7,9 +7,7 @@
 // covered in the corpus replays; this one lets a harness run tens of
 // thousands of calls a second instead of hundreds.
 //
-// Linked instead of the library's socket_posix.cpp and listener_posix.cpp.
-#include <arpa/inet.h>
-
+// Linked instead of the library's socket_posix.cpp.
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -79,21 +77,6 @@ using fuzz::meter;
 
 NativeSocket Socket::invalid_handle() { return -1; }
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-        timeout_ms_ = other.timeout_ms_;
-    }
-    return *this;
-}
-
-NativeSocket Socket::release() {
-    const NativeSocket h = handle_;
-    handle_ = invalid_handle();
-    return h;
-}
-
 void Socket::close() {
     if (!valid()) return;
     auto& m = meter();
@@ -135,15 +118,6 @@ bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
 }
 
 bool startup_sockets() { return true; }
-
-bool parse_ipv4(const std::string& host, std::uint32_t& addr_net) {
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
-    addr_net = a.s_addr;
-    return true;
-}
-
-bool resolve_ipv4(const std::string&, std::uint32_t&) { return false; }
 
 ConnectStatus connect_tcp(Socket& sock, std::uint32_t, std::uint16_t, int) {
     sock.close();

@@ -37,11 +37,6 @@ const ResolutionCase RESOLUTION_CASES[] = {
     {Model::EM235, 3000, true, 0, 2, 0},
 };
 
-double power_of_ten(int decimals) {
-    double s = 1.0;
-    for (int i = 0; i < decimals; ++i) s *= 0.1;
-    return s;
-}
 
 TEST(ReadDataScales, TakesResolutionFromRatioAndHighResolutionOption) {
     for (const ResolutionCase& c : RESOLUTION_CASES) {
@@ -55,9 +50,6 @@ TEST(ReadDataScales, TakesResolutionFromRatioAndHighResolutionOption) {
         EXPECT_EQ(s.voltage_decimals, c.voltage_decimals);
         EXPECT_EQ(s.current_decimals, c.current_decimals);
         EXPECT_EQ(s.power_decimals, c.power_decimals);
-        EXPECT_DOUBLE_EQ(s.voltage_scale, power_of_ten(c.voltage_decimals));
-        EXPECT_DOUBLE_EQ(s.current_scale, power_of_ten(c.current_decimals));
-        EXPECT_DOUBLE_EQ(s.power_scale, power_of_ten(c.power_decimals));
     }
 }
 
@@ -81,7 +73,6 @@ TEST(ReadDataScales, AcceptsEnergyDecimalsUpToTheModelsLimit) {
         const DataScales s =
             scales_of(sim, c.model == Model::EM133 ? MeterModel::EM133 : MeterModel::EM235);
         EXPECT_EQ(s.energy_decimals, c.decimals);
-        EXPECT_DOUBLE_EQ(s.energy_scale, power_of_ten(c.decimals));
     }
 }
 
@@ -119,10 +110,6 @@ TEST(ReadDataScales, FallsBackToDefaultsWhenNoSetupRegisterAnswers) {
     sim.remove_registers(0xDD60, 0xDD9F);
     sim.start();
     const DataScales s = scales_of(sim, MeterModel::EM133);
-    EXPECT_EQ(s.voltage_scale, 1.0);
-    EXPECT_EQ(s.current_scale, 1.0);
-    EXPECT_EQ(s.power_scale, 1.0);
-    EXPECT_EQ(s.energy_scale, 1.0);
     EXPECT_EQ(s.voltage_decimals + s.current_decimals + s.power_decimals + s.energy_decimals, 0);
     EXPECT_TRUE(s.summary_units.empty());
     EXPECT_EQ(reads(sim), (std::vector<Read>{{0x0901, 1}, {0x0959, 1}, {0xDD60, 4}}));

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "meter/point_calls.h"
 
 namespace tandrel {
 namespace {

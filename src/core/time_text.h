@@ -1,4 +1,5 @@
-// Time texts of log records and file names; milliseconds, never microseconds.
+// Time texts of readings, log records and file names; milliseconds, never
+// microseconds.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,10 @@ namespace tandrel {
 
 // "2026-12-05T13:42:07.123Z" (UTC)
 std::string fmt_iso_utc(uint32_t seconds, uint32_t microseconds);
+
+// The same text for nanoseconds since 1970, before 1970 too: the time stamp
+// of readings, taken from the system clock.
+std::string fmt_iso_utc_ns(int64_t unix_ns);
 
 // "05/12/26  13:42:07.123" (UTC, two blanks); microseconds >= 1e6 carry into the seconds.
 std::string fmt_hmi_datetime(uint32_t seconds, uint32_t microseconds);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -25,6 +26,15 @@ void set_error(const std::string& message, char* err, int err_len);
 int write_out(const std::string& text, char* out, int out_len);
 
 void require_non_null(const void* value, const char* name);
+
+struct NamedArgument {
+    const void* value;
+    const char* name;
+};
+
+// Tests the pointer arguments in order: the first null one ends the call
+// with "<name> must not be null".
+void require_non_null(std::initializer_list<NamedArgument> arguments);
 
 void deliver(tandrel_output_cb cb, void* user, const std::string& text);
 

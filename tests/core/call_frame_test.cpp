@@ -1,6 +1,6 @@
 // The call frame: statuses, messages and callback cancellation. The buffer
 // rules are tested on the exported functions in tests/hardening (misuse).
-#include "api/call_frame.h"
+#include "core/call_frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // Options text and model names.
-#include "api/options.h"
+#include "core/meter_model.h"
+#include "core/options.h"
 
 #include <gtest/gtest.h>
 
@@ -82,18 +83,18 @@ TEST(ParseOptions, RejectedTextsNameTheKey) {
 
 TEST(JsonIntField, LeavesValueUntouchedWhenAbsentOrNotANumber) {
     for (const char* text : {R"({"a":1})", R"({"port"})", R"({"port": x})", R"({"port":"5"})"}) {
-        long v = 1234;
+        int32_t v = 1234;
         EXPECT_FALSE(json_int_field(text, "port", v)) << text;
         EXPECT_EQ(v, 1234) << text;
     }
 }
 
 TEST(JsonIntField, SaturatesAtThirtyTwoBits) {
-    long v = 0;
+    int32_t v = 0;
     ASSERT_TRUE(json_int_field(R"({"k":99999999999})", "k", v));
-    EXPECT_EQ(v, 2147483647L);
+    EXPECT_EQ(v, INT32_MAX);
     ASSERT_TRUE(json_int_field(R"({"k":-99999999999})", "k", v));
-    EXPECT_EQ(v, -2147483647L - 1);
+    EXPECT_EQ(v, INT32_MIN);
 }
 
 struct ModelCase {

@@ -1,5 +1,5 @@
 // JSON string escaping and the document prefix.
-#include "api/json_text.h"
+#include "core/json_text.h"
 
 #include <gtest/gtest.h>
 

@@ -28,6 +28,10 @@ void require_non_null(const void* value, const char* name) {
     if (value == nullptr) throw std::runtime_error(std::string(name) + " must not be null");
 }
 
+void require_non_null(std::initializer_list<NamedArgument> arguments) {
+    for (const NamedArgument& a : arguments) require_non_null(a.value, a.name);
+}
+
 void deliver(tandrel_output_cb cb, void* user, const std::string& text) {
     if (cb == nullptr) return;
     if (cb(text.c_str(), user) != 0) throw Cancelled();

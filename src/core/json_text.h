@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "options.h"
+#include "meter_model.h"
 
 namespace tandrel {
 

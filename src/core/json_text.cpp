@@ -1,3 +1,4 @@
+// JSON escaping and the members every document opens with.
 #include "json_text.h"
 
 namespace tandrel {

@@ -3,40 +3,19 @@
 #include "options.h"
 
 #include <cctype>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 namespace tandrel {
 
-long strtol32(const char* text, char** end, int base) {
-    // long is 32 bits on Windows and 64 on Linux: clamp so both saturate alike.
+int32_t strtol_int32(const char* text, char** end, int base) {
     const long v = std::strtol(text, end, base);
     if (v > static_cast<long>(INT32_MAX)) return INT32_MAX;
     if (v < static_cast<long>(INT32_MIN)) return INT32_MIN;
-    return v;
+    return static_cast<int32_t>(v);
 }
 
-MeterModel parse_meter(const std::string& text) {
-    std::string lower = text;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "em133") return MeterModel::EM133;
-    if (lower == "em235" || lower == "pm335") return MeterModel::EM235;
-    throw std::runtime_error("Unknown meter model '" + text + "' (expected em133 or em235)");
-}
-
-const char* model_text(MeterModel model) {
-    switch (model) {
-        case MeterModel::EM133:
-            return "em133";
-        case MeterModel::EM235:
-            return "em235";
-    }
-    return "em235";
-}
-
-bool json_int_field(const std::string& text, const char* key, long& value) {
+bool json_int_field(const std::string& text, const char* key, int32_t& value) {
     const std::string needle = std::string("\"") + key + "\"";
     const size_t at = text.find(needle);
     if (at == std::string::npos) return false;
@@ -46,7 +25,7 @@ bool json_int_field(const std::string& text, const char* key, long& value) {
     while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
     const char* start = text.c_str() + pos;
     char* end = nullptr;
-    const long v = strtol32(start, &end, 10);
+    const int32_t v = strtol_int32(start, &end, 10);
     if (end == start) return false;
     value = v;
     return true;
@@ -56,7 +35,7 @@ Options parse_options(const char* text) {
     Options o;
     if (text == nullptr || text[0] == '\0') return o;
     const std::string s(text);
-    long v = 0;
+    int32_t v = 0;
     if (json_int_field(s, "port", v)) {
         if (v < 1 || v > 65535) throw std::runtime_error("options.port must be 1-65535");
         o.port = static_cast<uint16_t>(v);
@@ -67,7 +46,7 @@ Options parse_options(const char* text) {
     }
     if (json_int_field(s, "timeout_ms", v)) {
         if (v < 100 || v > 3600000) throw std::runtime_error("options.timeout_ms must be 100-3600000");
-        o.timeout_ms = static_cast<int32_t>(v);
+        o.timeout_ms = v;
     }
     return o;
 }

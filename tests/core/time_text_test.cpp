@@ -1,6 +1,6 @@
-// Record time texts: ISO for JSON, display form for CSV. The file-name stamp
+// Time texts: ISO for JSON, display form for CSV. The file-name stamp
 // is checked in the names the em133 export writes.
-#include "logs/time_text.h"
+#include "core/time_text.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +38,16 @@ TEST(TimeText, IsoAndDisplayFormsTable) {
         EXPECT_EQ(fmt_iso_utc(c.seconds, c.microseconds), c.iso);
         EXPECT_EQ(fmt_hmi_datetime(c.seconds, c.microseconds), c.hmi);
     }
+}
+
+// Readings: nanoseconds from the system clock, milliseconds truncated, the
+// clock before 1970 too.
+TEST(TimeText, IsoFromNanosecondsTable) {
+    const int64_t seconds = 1772352309;  // 2026-03-01T08:05:09 UTC
+    EXPECT_EQ(fmt_iso_utc_ns(seconds * 1000000000 + 42999999), "2026-03-01T08:05:09.042Z");
+    EXPECT_EQ(fmt_iso_utc_ns(seconds * 1000000000), "2026-03-01T08:05:09.000Z");
+    EXPECT_EQ(fmt_iso_utc_ns(0), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(fmt_iso_utc_ns(-1), "1969-12-31T23:59:59.999Z");
 }
 
 TEST(TimeText, AppendFormsAddToWhatIsThere) {

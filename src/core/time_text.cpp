@@ -1,6 +1,6 @@
-// Time texts of log records and file names. One of these runs per record, so
-// the digits are written by hand into a fixed buffer instead of going through
-// strftime and a string stream.
+// Time texts of readings, log records and file names. One of these runs per
+// record, so the digits are written by hand into a fixed buffer instead of
+// going through strftime and a string stream.
 #include "time_text.h"
 
 #include <ctime>
@@ -30,26 +30,35 @@ unsigned millis_of(uint32_t microseconds) { return (microseconds / 1000) % 1000;
 
 unsigned year_of(const std::tm& tm) { return static_cast<unsigned>(tm.tm_year + 1900); }
 
+// Year, month, day, hour, minute, second and milliseconds, in that order,
+// each followed by its character of after (none where it holds 0).
+void append_calendar(std::string& out, const std::tm& tm, unsigned millis, const char (&after)[7]) {
+    const unsigned fields[7] = {year_of(tm),
+                                static_cast<unsigned>(tm.tm_mon + 1),
+                                static_cast<unsigned>(tm.tm_mday),
+                                static_cast<unsigned>(tm.tm_hour),
+                                static_cast<unsigned>(tm.tm_min),
+                                static_cast<unsigned>(tm.tm_sec),
+                                millis};
+    static const int WIDTHS[7] = {4, 2, 2, 2, 2, 2, 3};
+    char text[32];
+    char* at = text;
+    for (int i = 0; i < 7; ++i) {
+        at = put_digits(at, fields[i], WIDTHS[i]);
+        if (after[i] != 0) *at++ = after[i];
+    }
+    out.append(text, at);
+}
+
+void append_iso_utc_ms(std::string& out, std::int64_t seconds, unsigned millis) {
+    static const char ISO[7] = {'-', '-', 'T', ':', ':', '.', 'Z'};
+    append_calendar(out, utc_breakdown(seconds), millis, ISO);
+}
+
 }  // namespace
 
 void append_iso_utc(std::string& out, uint32_t seconds, uint32_t microseconds) {
-    const std::tm tm = utc_breakdown(seconds);
-    char text[24];
-    char* at = put_digits(text, year_of(tm), 4);
-    *at++ = '-';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_mon + 1), 2);
-    *at++ = '-';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_mday), 2);
-    *at++ = 'T';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_hour), 2);
-    *at++ = ':';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_min), 2);
-    *at++ = ':';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_sec), 2);
-    *at++ = '.';
-    at = put_digits(at, millis_of(microseconds), 3);
-    *at++ = 'Z';
-    out.append(text, at);
+    append_iso_utc_ms(out, seconds, millis_of(microseconds));
 }
 
 void append_hmi_datetime(std::string& out, uint32_t seconds, uint32_t microseconds) {
@@ -87,21 +96,26 @@ std::string fmt_hmi_datetime(uint32_t seconds, uint32_t microseconds) {
     return text;
 }
 
+std::string fmt_iso_utc_ns(int64_t unix_ns) {
+    int64_t seconds = unix_ns / 1000000000;
+    int64_t rest_ns = unix_ns % 1000000000;
+    if (rest_ns < 0) {
+        rest_ns += 1000000000;
+        --seconds;
+    }
+    std::string text;
+    append_iso_utc_ms(text, seconds, static_cast<unsigned>(rest_ns / 1000000));
+    return text;
+}
+
 std::string now_stamp() {
+    static const char STAMP[7] = {0, 0, '_', 0, 0, '_', 0};
     const std::int64_t ns = platform::system_clock_ns();
     std::tm tm{};
     if (!platform::local_calendar(ns / 1000000000, tm)) tm = std::tm{};
-    char text[24];
-    char* at = put_digits(text, year_of(tm), 4);
-    at = put_digits(at, static_cast<unsigned>(tm.tm_mon + 1), 2);
-    at = put_digits(at, static_cast<unsigned>(tm.tm_mday), 2);
-    *at++ = '_';
-    at = put_digits(at, static_cast<unsigned>(tm.tm_hour), 2);
-    at = put_digits(at, static_cast<unsigned>(tm.tm_min), 2);
-    at = put_digits(at, static_cast<unsigned>(tm.tm_sec), 2);
-    *at++ = '_';
-    at = put_digits(at, static_cast<unsigned>((ns / 1000000) % 1000), 3);
-    return std::string(text, at);
+    std::string text;
+    append_calendar(text, tm, static_cast<unsigned>((ns / 1000000) % 1000), STAMP);
+    return text;
 }
 
 }  // namespace tandrel

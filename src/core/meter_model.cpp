@@ -1,0 +1,41 @@
+// Model names: one table, aliases included; the first name of a model is the
+// one every output uses.
+#include "meter_model.h"
+
+#include <cctype>
+#include <stdexcept>
+
+namespace tandrel {
+namespace {
+
+struct ModelName {
+    const char* name;
+    MeterModel model;
+};
+
+// A pm335 reads exactly as an em235.
+constexpr ModelName MODEL_NAMES[] = {
+    {"em133", MeterModel::EM133},
+    {"em235", MeterModel::EM235},
+    {"pm335", MeterModel::EM235},
+};
+
+}  // namespace
+
+MeterModel parse_meter(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const ModelName& m : MODEL_NAMES) {
+        if (lower == m.name) return m.model;
+    }
+    throw std::runtime_error("Unknown meter model '" + text + "' (expected em133 or em235)");
+}
+
+const char* model_text(MeterModel model) {
+    for (const ModelName& m : MODEL_NAMES) {
+        if (m.model == model) return m.name;
+    }
+    return MODEL_NAMES[0].name;  // unreachable: every model has a name
+}
+
+}  // namespace tandrel

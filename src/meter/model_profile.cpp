@@ -1,0 +1,31 @@
+// The em133 and em235 profiles. The em133 register map lacks I4 and I
+// leakage of the 1-second auxiliary values and the net and total energies,
+// keeps its energy decimals at 0x0959 with up to four digits, and reports
+// unbalance in whole percent.
+#include "model_profile.h"
+
+#include <algorithm>
+
+namespace tandrel {
+
+const ModelProfile& model_profile(MeterModel model) {
+    static const ModelProfile EM133{{0x0901, 0x0956, 0x0959, 4, 12},
+                                    &FamilyBlock::reg_em133,
+                                    {5376, 5390, 5890, 5891, 5894, 5895},
+                                    0};
+    static const ModelProfile EM235{{0xB481, -1, 0xB4B2, 3, 16}, &FamilyBlock::reg_em235, {}, 1};
+    switch (model) {
+        case MeterModel::EM133:
+            return EM133;
+        case MeterModel::EM235:
+            return EM235;
+    }
+    return EM235;  // unreachable: the switch names every model
+}
+
+bool model_has_point(MeterModel model, uint16_t point_id) {
+    const std::vector<uint16_t>& lacking = model_profile(model).lacking_points;
+    return std::find(lacking.begin(), lacking.end(), point_id) == lacking.end();
+}
+
+}  // namespace tandrel
