@@ -9,6 +9,7 @@
 #include <string>
 
 #include "log_sink.h"
+#include "platform/thread_exit.h"
 #include "tandrel.h"
 
 namespace tandrel {
@@ -40,8 +41,11 @@ void deliver(tandrel_output_cb cb, void* user, const std::string& text);
 
 void report_progress(tandrel_progress_cb cb, void* user, int done, int total);
 
+// Runs the work of one exported function: every exception becomes a status
+// and the error text, but for the end of a host thread (pthread_exit or a
+// cancellation inside a callback or a wait), which must pass on unwinding.
 template <typename Work>
-int run_safe(char* err, int err_len, Work&& work) noexcept {
+int run_safe(char* err, int err_len, Work&& work) {
     if (err != nullptr && err_len >= 1) err[0] = '\0';
     try {
         return work();
@@ -51,11 +55,15 @@ int run_safe(char* err, int err_len, Work&& work) noexcept {
     } catch (const std::exception& e) {
         try {
             log_msg(LogLevel::Error, e.what());
+        } catch (const platform::ThreadExit&) {
+            throw;
         } catch (...) {
             // A failing log delivery must not hide the caller's error text.
         }
         set_error(e.what(), err, err_len);
         return -1;
+    } catch (const platform::ThreadExit&) {
+        throw;
     } catch (...) {
         set_error("Unknown error", err, err_len);
         return -1;

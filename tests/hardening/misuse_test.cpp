@@ -1,11 +1,16 @@
 // Caller misuse: every null argument of every function, zero, negative and
-// one-byte buffers, and a log callback swapped from another thread while
-// calls run. None of it may crash, write outside a buffer or hang.
+// one-byte buffers, a log callback swapped from another thread while calls
+// run, a thread ended inside a callback. None of it may crash, write outside
+// a buffer or hang.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <climits>
 #include <cstring>
+
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #include "hardening_support.h"
 
@@ -273,6 +278,26 @@ TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
     EXPECT_EQ(b_sink.messages.load(), before + 1);
     tandrel_set_log_callback(nullptr, nullptr);
 }
+
+#ifndef _WIN32
+// A host may end its own thread inside a callback (pthread_exit, or a
+// cancellation): the library must let the thread's unwinding pass, closing
+// its connection on the way, not swallow it and take the process down.
+int TANDREL_CALL end_thread(const char*, void*) { pthread_exit(nullptr); }
+
+TEST(Misuse, HostThreadEndedInsideACallback) {
+    auto sim = start_meter(tandrel_sim::Model::EM235);
+    const std::string options = options_for(*sim, 2000);
+    std::thread caller([&] {
+        char err[256];
+        tandrel_read_eventlog("127.0.0.1", "em235", 0, options.c_str(), end_thread, nullptr, err,
+                              sizeof err);
+        ADD_FAILURE() << "the call returned after its thread ended: " << err;
+    });
+    caller.join();
+    EXPECT_TRUE(wait_connections_closed(*sim)) << "the connection outlived the thread";
+}
+#endif
 
 }  // namespace
 }  // namespace hardening
