@@ -76,6 +76,19 @@ def test_failures_raise_the_library_message(sim, call, message):
     assert type(raised.value) is tandrel.TandrelError
 
 
+@pytest.mark.parametrize("host, port, where", [
+    ("192.0.2.10", None, ("192.0.2.10", 502)),
+    ("192.0.2.10:5020", None, ("192.0.2.10", 5020)),
+    ("192.0.2.10:5020", 5020, ("192.0.2.10", 5020)),
+    ("meter-7", 1502, ("meter-7", 1502)),
+    ("[fe80::1]:5020", None, ("fe80::1", 5020)),
+    ("fe80::1", 1502, ("fe80::1", 1502)),
+])
+def test_host_may_carry_the_port(host, port, where):
+    meter = tandrel.Meter(host, port=port)
+    assert (meter.host, meter.port) == where
+
+
 @pytest.mark.parametrize("make, error", [
     (lambda: tandrel.Meter("127.0.0.1:5020", port=502), ValueError),
     (lambda: tandrel.Meter("127.0.0.1:99999"), ValueError),

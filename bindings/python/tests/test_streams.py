@@ -2,6 +2,7 @@
 transfer, bounded read-ahead, records kept when the transfer fails."""
 
 import json
+import subprocess
 import sys
 import threading
 import time
@@ -103,11 +104,31 @@ def test_failure_comes_after_the_records_that_arrived(start_sim):
     assert numbers == list(range(1, len(numbers) + 1))
 
 
-def test_header_of_a_log_that_fails_raises_the_failure(start_sim):
-    stream = start_sim(scenario="empty_log").meter().datalog(9)
+def test_empty_log_and_missing_log(start_sim):
+    meter = start_sim(scenario="empty_log").meter()
+    empty = meter.datalog(1)
+    assert (empty.header.total, list(empty)) == (0, [])
+    missing = meter.datalog(9)
     with pytest.raises(tandrel.TandrelError, match="^Modbus exception 2$"):
-        stream.header
-    assert list(stream) == []
+        missing.header
+    assert list(missing) == []
+
+
+EXIT_WITH_OPEN_STREAM = """
+import atexit, threading
+atexit.register(lambda: print([t.name for t in threading.enumerate() if t.name.startswith("tandrel ")]))
+import tandrel
+stream = tandrel.Meter("{endpoint}").datalog(1)
+next(stream)
+"""
+
+
+def test_exit_with_a_stream_still_open_cancels_it(start_sim):
+    # Left running, the call would re-enter a finalized interpreter and abort.
+    sim = start_sim(scenario="slow_log")
+    result = subprocess.run([sys.executable, "-c", EXIT_WITH_OPEN_STREAM.format(
+        endpoint=sim.endpoint)], capture_output=True, text=True, timeout=60)
+    assert (result.returncode, result.stdout, result.stderr) == (0, "[]\n", "")
 
 
 def test_frame_without_pandas_says_what_is_missing(sim, monkeypatch):
