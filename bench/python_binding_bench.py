@@ -65,7 +65,6 @@ def ways(tandrel, meter):
                    for f in FILES)
 
     def plain_ctypes():
-        # Every line counts the header too: take it off.
         return sum(lib.tandrel_read_datalog(b"127.0.0.1", b"em235", f, options, empty, None,
                                             err, len(err)) for f in FILES)
 

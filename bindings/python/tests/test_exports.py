@@ -54,6 +54,7 @@ def test_export_em133_all(sim_on_502, tmp_path, set_clock, clock_param, writes):
     files = list(tmp_path.iterdir())
     assert len(files) == 4
     assert total == sum(len(f.read_text().splitlines()) - 1 for f in files)
+    sim.settled_count(quiet=0.1)
     trace = "".join(sim.lines[:3])
     assert [w for w in writes if w in trace] == writes
     assert ("fc 16 addr 0x1100" in trace) == set_clock
@@ -69,4 +70,5 @@ def test_export_em235_diagnostics(sim_on_502, tmp_path, word_order, line):
     assert tandrel.export_em235_diagnostics(f"{sim.address}:502", path, 2049, count=2,
                                             unit_id=3, word_order=word_order) == 26
     assert path.read_text().splitlines()[1] == line
+    sim.settled_count(quiet=0.1)
     assert "unit 3 fc 3 addr 0x0800 count 2 " in sim.lines[0]

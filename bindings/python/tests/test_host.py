@@ -1,10 +1,10 @@
 """The package in its host process: where the library comes from, the
 installed package, and calls from many threads at once."""
 
-import concurrent.futures
 import ctypes.util
 import glob
 import os
+import pathlib
 import subprocess
 import sys
 import time
@@ -12,6 +12,9 @@ import time
 import pytest
 
 import tandrel
+
+sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "examples"))
+from read_many import read_all  # noqa: E402
 
 BUILT = os.environ.get("TANDREL_LIBRARY", "")
 SOURCE_PACKAGE = os.path.dirname(os.path.realpath(tandrel.__file__))
@@ -69,8 +72,7 @@ def test_eight_meters_from_eight_threads_take_the_time_of_one(start_sim):
     one_by_one = [meter.device_info() for meter in meters]
     sequential = time.perf_counter() - started
     started = time.perf_counter()
-    with concurrent.futures.ThreadPoolExecutor(len(meters)) as pool:
-        side_by_side = list(pool.map(tandrel.Meter.device_info, meters))
+    side_by_side = read_all(meters, tandrel.Meter.device_info)
     parallel = time.perf_counter() - started
     assert side_by_side == one_by_one
     assert parallel < sequential / 3, f"8 threads {parallel:.2f} s, one by one {sequential:.2f} s"

@@ -12,7 +12,7 @@ from typing import Any, Callable, Optional, Union
 
 from . import _native
 
-StrPath = Union[str, "os.PathLike[str]"]
+StrPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 # Every message of the library fits in 256 bytes; a cut message would still be
 # better than none.
@@ -45,14 +45,16 @@ def text(value: str, what: str) -> bytes:
 
 def path(value: StrPath, what: str) -> bytes:
     """A file or directory path as the library opens it."""
-    value = os.fspath(value)
-    if isinstance(value, str):
+    given = os.fspath(value)
+    if isinstance(given, str):
         # The library hands the bytes to the C runtime's fopen, which on
         # Windows reads them in the ANSI code page.
-        value = value.encode("mbcs") if os.name == "nt" else os.fsencode(value)
-    if b"\0" in value:
+        encoded = given.encode("mbcs") if os.name == "nt" else os.fsencode(given)
+    else:
+        encoded = given
+    if b"\0" in encoded:
         raise ValueError(f"{what} contains a NUL character")
-    return value
+    return encoded
 
 
 class Call:

@@ -5,13 +5,13 @@ from __future__ import annotations
 
 import contextlib
 import json
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, Optional
 
 from . import _stream
 from ._types import LogHeader
 
 if TYPE_CHECKING:
-    import pandas
+    import pandas  # type: ignore[import]
 
 # Columns of the event log after "timestamp", with their dtypes.
 EVENT_COLUMNS = {"event_no": "int64", "cause": "object", "point": "object", "state": "object",
@@ -79,7 +79,7 @@ def _frame(pd: Any, c: _Collector) -> pandas.DataFrame:
     return frame
 
 
-def _with_values(pd: Any, np: Any, frame: Any, rows: list[list[float]],
+def _with_values(pd: Any, np: Any, frame: Any, rows: list[list[Optional[float]]],
                  names: list[str]) -> Any:
     """Spreads each record's values over the header's columns."""
     width = max([len(names), *map(len, rows)])

@@ -6,7 +6,7 @@ from __future__ import annotations
 import json
 import math
 import operator
-from typing import TYPE_CHECKING, Callable, Optional, Union
+from typing import TYPE_CHECKING, Any, Callable, Optional, Union
 
 from . import _calls, _frames, _native
 from ._calls import StrPath
@@ -14,7 +14,7 @@ from ._stream import LogStream
 from ._types import DatalogRecord, Event, LogEntry, Point, Readings
 
 if TYPE_CHECKING:
-    import pandas
+    import pandas  # type: ignore[import]
 
 # Gets (records written, records announced or None); False stops the export.
 Progress = Callable[[int, Optional[int]], Optional[bool]]
@@ -83,7 +83,8 @@ def points(model: str) -> list[Point]:
 
 def version() -> str:
     """The loaded library's version."""
-    return _native.library().tandrel_version().decode("ascii")
+    text: bytes = _native.library().tandrel_version()
+    return text.decode("ascii")
 
 
 class Meter:
@@ -110,12 +111,13 @@ class Meter:
                 f"unit_id={self.unit_id}, timeout={self.timeout})")
 
     def _document(self, function_name: str, *args: object, size: int = _calls.FIRST_OUTPUT_BYTES
-                  ) -> dict:
+                  ) -> dict[str, Any]:
+        doc: dict[str, Any]
         _, doc = _calls.document(function_name, self._host, self._model, self._options, *args,
                                  size=size)
         return doc
 
-    def device_info(self) -> dict:
+    def device_info(self) -> dict[str, Any]:
         """Identification and setup of the meter."""
         return self._document("tandrel_read_device_info")
 

@@ -129,7 +129,7 @@ def library() -> ctypes.CDLL:
             lib, path = _open()
             _declare(lib)
             lib.tandrel_set_log_callback(_LOG_CALLBACK, None)
-            atexit.register(lib.tandrel_set_log_callback, LOG_CB(), None)
+            atexit.register(lib.tandrel_set_log_callback, LOG_CB(0), None)
             _library_path = path
             _library = lib
     return _library
