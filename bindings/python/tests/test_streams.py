@@ -80,7 +80,8 @@ def test_leaving_the_loop_cancels_at_once(start_sim, leave):
     assert not [t for t in threading.enumerate() if t.name.startswith("tandrel ")]
     asked = sim.settled_count()
     time.sleep(0.3)
-    assert len(sim.lines) == asked < 100
+    # A transfer left running would go on to its 1,000th request.
+    assert len(sim.lines) == asked < 500
     del kept
 
 

@@ -14,8 +14,7 @@ from . import _native
 
 StrPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
-# Every message of the library fits in 256 bytes; a cut message would still be
-# better than none.
+# The library's messages fit in 256 bytes; the margin keeps a long host name whole.
 _ERROR_BYTES = 1024
 # Live readings, device information and a log directory fit; a point listing
 # (about 16 KB) takes the retry.
@@ -70,7 +69,9 @@ class Call:
         self.will_retry = will_retry
 
     def hides(self, message: bytes) -> bool:
-        return self.will_retry and _TOO_SMALL.fullmatch(message.decode("ascii", "replace")) is not None
+        if not self.will_retry:
+            return False
+        return _TOO_SMALL.fullmatch(message.decode("ascii", "replace")) is not None
 
     def keep(self, exc: BaseException) -> None:
         if self.exception is None:
@@ -82,7 +83,7 @@ class Call:
         def guarded(*args: Any) -> int:
             try:
                 return function(*args)
-            except BaseException as exc:  # noqa: B036 - re-raised by check()
+            except BaseException as exc:  # Ctrl-C too: check() re-raises it
                 self.keep(exc)
                 return 1
         return guarded

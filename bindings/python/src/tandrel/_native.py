@@ -73,7 +73,7 @@ def _forward_log(level: int, message: bytes, _user: object) -> None:
         py_level = _LEVELS[level] if 0 <= level < len(_LEVELS) else logging.DEBUG
         if logger.isEnabledFor(py_level):
             logger.log(py_level, "%s", message.decode("utf-8", "replace"))
-    except BaseException as exc:  # noqa: B036 - nothing may unwind into C
+    except BaseException as exc:  # nothing may unwind into the library
         if call is not None:
             call.keep(exc)
         elif isinstance(exc, KeyboardInterrupt):

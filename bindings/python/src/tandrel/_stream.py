@@ -63,7 +63,7 @@ class _Transfer:
         except _calls.Cancelled as exc:
             if not self.cancelled:
                 failure = exc
-        except BaseException as exc:  # noqa: B036 - handed to the reader
+        except BaseException as exc:  # handed to the reader
             failure = exc
         with self.cond:
             self.failure = failure
