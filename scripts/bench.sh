@@ -52,3 +52,10 @@ if command -v valgrind >/dev/null && [[ -x "$build/bench/export_transfer_bench" 
 fi
 
 python3 bench/report.py "$raw" --repetitions "$reps" --json bench/results/latest.json "${readme[@]}"
+
+# The Python package against the C call alone; it needs the simulator of the
+# ordinary build (the test command's build/), so it runs only when that exists.
+if [[ -x build/tools/sim/tandrel-sim && -e build/src/libtandrel.so.1 ]]; then
+  echo "== python_binding_bench" >&2
+  /usr/bin/python3 bench/python_binding_bench.py --build build
+fi

@@ -6,7 +6,11 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libmodbus-dev mbpoll
-  locales valgrind)
+  locales valgrind
+  python3-pytest            # the Python package's tests
+  python3-pandas            # its DataFrames (optional for users, tested here)
+  python3-venv python3-pip python3-setuptools  # pip install of the package, offline
+  )
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev)
 fi
