@@ -6,7 +6,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libmodbus-dev mbpoll
-  locales valgrind)
+  locales valgrind
+  # The .NET binding: mcs compiles it, Mono runs its tests; the JSON reader
+  # and the time zone data its tests use
+  mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata)
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev)
 fi
