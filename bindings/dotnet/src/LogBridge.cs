@@ -4,7 +4,6 @@
 // be collected and the next message would jump into freed code.
 using System;
 using System.Runtime.InteropServices;
-using System.Threading;
 
 namespace Tandrel
 {
@@ -12,7 +11,10 @@ namespace Tandrel
     {
         private static readonly object s_gate = new object();
         private static Action<LogLevel, string> s_handlers;
-        private static Native.LogCallback s_installed;
+        // Only held, never read: it is what keeps the installed delegate alive.
+#pragma warning disable 414
+        private static Sink s_installed;
+#pragma warning restore 414
 
         internal static void Add(Action<LogLevel, string> handler)
         {
@@ -20,10 +22,7 @@ namespace Tandrel
             lock (s_gate)
             {
                 s_handlers += handler;
-                if (s_installed != null) return;
-                var callback = new Native.LogCallback(Deliver);
-                Native.tandrel_set_log_callback(callback, IntPtr.Zero);
-                s_installed = callback;
+                Install(s_handlers);
             }
         }
 
@@ -33,29 +32,46 @@ namespace Tandrel
             lock (s_gate)
             {
                 s_handlers -= handler;
-                if (s_handlers != null || s_installed == null) return;
-                // Once this returns the library no longer calls the delegate
-                // (it swaps the pointer under the lock its messages are sent under).
-                Native.tandrel_set_log_callback(null, IntPtr.Zero);
-                s_installed = null;
+                Install(s_handlers);
             }
         }
 
-        // Runs under the library's log lock on whichever thread logs: an
-        // exception must not unwind into the library, so a failing handler
-        // loses its message rather than the call.
-        private static void Deliver(int level, IntPtr message, IntPtr user)
+        // Each set of handlers gets a callback of its own. The library swaps the
+        // pointer under the lock its messages are sent under, so once the call
+        // returns the previous callback is not running and may be dropped.
+        private static void Install(Action<LogLevel, string> handlers)
         {
-            try
+            Sink sink = handlers == null ? null : new Sink(handlers);
+            Native.tandrel_set_log_callback(sink == null ? null : sink.Callback, IntPtr.Zero);
+            s_installed = sink;
+        }
+
+        private sealed class Sink
+        {
+            private readonly Action<LogLevel, string> handlers;
+            internal readonly Native.LogCallback Callback;
+
+            internal Sink(Action<LogLevel, string> handlers)
             {
-                string text = Marshal.PtrToStringAnsi(message);
-                // The binding's own buffer retry is not the caller's concern.
-                if (level == (int)LogLevel.Error && Call.IsRetryMessage(text)) return;
-                Action<LogLevel, string> handlers = Volatile.Read(ref s_handlers);
-                if (handlers != null) handlers((LogLevel)level, text);
+                this.handlers = handlers;
+                Callback = Deliver;
             }
-            catch (Exception)
+
+            // Runs under the library's log lock on whichever thread logs: an
+            // exception must not unwind into the library, so a failing handler
+            // loses its message rather than the call.
+            private void Deliver(int level, IntPtr message, IntPtr user)
             {
+                try
+                {
+                    string text = Marshal.PtrToStringAnsi(message);
+                    // The binding's own buffer retry is not the caller's concern.
+                    if (level == (int)LogLevel.Error && Call.IsRetryMessage(text)) return;
+                    handlers((LogLevel)level, text);
+                }
+                catch (Exception)
+                {
+                }
             }
         }
     }

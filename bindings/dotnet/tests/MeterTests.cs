@@ -36,7 +36,8 @@ internal static class MeterTests
         yield return new Case("cancelled token", () => CancelledExport(s));
         yield return new Case("exception in a progress handler", () => ThrowingProgress(s));
         foreach (Case c in RefusedPort(s)) yield return c;
-        yield return new Case("ExportEm133All", () => Em133All(s));
+        foreach (Case c in Em133All(s)) yield return c;
+        yield return new Case("port, unit id and time-out", () => Options(s));
         foreach (Case c in Diagnostics(s)) yield return c;
         yield return new Case("short forms with default options", () => ShortForms(s));
         yield return new Case("sample program", () => Sample(s));
@@ -49,7 +50,12 @@ internal static class MeterTests
             Meter meter = sim.Meter();
             var seen = new List<string>();
             Action<LogLevel, string> handler = (level, message) => { lock (seen) seen.Add(level + " " + message); };
-            Meter.Log += handler;
+            // Installed from a thread that ends, so that no stale slot of this
+            // stack keeps a delegate the binding failed to hold (the collector
+            // scans stacks conservatively).
+            var install = new Thread(() => Meter.Log += handler);
+            install.Start();
+            install.Join();
             GC.Collect();
             GC.WaitForPendingFinalizers();
             GC.Collect();
@@ -126,7 +132,7 @@ internal static class MeterTests
         foreach (var row in table)
         {
             var r = row;
-            yield return new Case("Read " + string.Join(" ", r.Points), () =>
+            yield return new Case("Read [" + string.Join(", ", r.Points) + "]", () =>
             {
                 using (var sim = new Sim(s, "em235.json"))
                 {
@@ -327,14 +333,40 @@ internal static class MeterTests
         }
     }
 
-    private static void Em133All(Setup s)
+    // The clock parameter is the first write of a clock setting.
+    private static IEnumerable<Case> Em133All(Setup s)
     {
-        using (new Sim(s, "em133.json", Em133Address, 502))
+        var table = new[]
         {
-            string dir = Path.Combine(s.Temp, "em133");
-            Directory.CreateDirectory(dir);
-            Check.Equal(7, Meter.ExportEm133All(Em133Address, dir), "records of logs 1-3 and the event log");
-            Check.Equal(4, Directory.GetFiles(dir, "EM133_*.csv").Length, "files");
+            new { SetClock = false, Param = 5, Writes = 0 },
+            new { SetClock = true, Param = 5, Writes = 1 },
+        };
+        foreach (var row in table)
+        {
+            var r = row;
+            yield return new Case("ExportEm133All setClock " + r.SetClock, () =>
+            {
+                using (var sim = new Sim(s, "em133.json", Em133Address, 502))
+                {
+                    string dir = Path.Combine(s.Temp, "em133-" + r.SetClock);
+                    Directory.CreateDirectory(dir);
+                    Check.Equal(7, Meter.ExportEm133All(Em133Address, dir, r.SetClock, r.Param), "records of logs 1-3 and the event log");
+                    Check.Equal(4, Directory.GetFiles(dir, "EM133_*.csv").Length, "files");
+                    Check.Equal(r.Writes, sim.Matching(" fc 6 addr 0x0A0F count 1 first value 5 "), "clock parameter writes");
+                }
+            });
+        }
+    }
+
+    // A first answer slower than the time-out; the trace shows the unit id sent.
+    private static void Options(Setup s)
+    {
+        using (var sim = new Sim(s, "slow_first_answer.json"))
+        {
+            var meter = new Meter("127.0.0.1", "em235", sim.Port, 7, TimeSpan.FromMilliseconds(300));
+            Check.Throws<TandrelException>(() => meter.DeviceInfoJson(), "socket recv failed");
+            sim.AwaitConnection(1);
+            Check.Equal(1, sim.Matching("conn 1 #1 tid 1 unit 7 "), "request with unit 7");
         }
     }
 

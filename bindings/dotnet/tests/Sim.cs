@@ -50,6 +50,12 @@ internal sealed class Sim : IDisposable
         lock (lines) return lines.FindAll(l => l.StartsWith(prefix, StringComparison.Ordinal)).Count;
     }
 
+    // Trace lines holding `text`.
+    internal int Matching(string text)
+    {
+        lock (lines) return lines.FindAll(l => l.Contains(text)).Count;
+    }
+
     // Trace lines arrive through a pipe: a request of connection `conn` being
     // there means every earlier request is there too.
     internal void AwaitConnection(int conn)
