@@ -96,6 +96,20 @@ internal static class Check
     }
 }
 
+internal static class Await
+{
+    // Waits for something another process or thread does; the limit only ends a hung run.
+    internal static void Until(Func<bool> done, string what)
+    {
+        var clock = System.Diagnostics.Stopwatch.StartNew();
+        while (!done())
+        {
+            if (clock.Elapsed > TimeSpan.FromSeconds(30)) throw new Exception("gave up waiting for " + what);
+            Thread.Sleep(10);
+        }
+    }
+}
+
 internal static class Program
 {
     private static int Main(string[] args)

@@ -29,6 +29,7 @@ internal static class MeterTests
         yield return new Case("Live", () => Live(s));
         foreach (Case c in Streams(s)) yield return c;
         yield return new Case("leaving a stream stops the transfer", () => EarlyDisposal(s));
+        yield return new Case("an abandoned stream closes its connection", () => AbandonedStream(s));
         foreach (Case c in Exports(s)) yield return c;
         yield return new Case("8-bit text: non-ASCII path in, message out", () => NonAsciiText(s));
         yield return new Case("cancelled token", () => CancelledExport(s));
@@ -197,6 +198,25 @@ internal static class MeterTests
             sim.AwaitConnection(3);
             Check.True(held < 300, "the stream read ahead: " + held + " requests for 3 records");
             Check.Equal(held, sim.RequestsOn(1), "requests of the stream once left");
+        }
+    }
+
+    // An enumerator dropped without Dispose: its finalizer stops the call,
+    // which closes the connection.
+    private static void AbandonedStream(Setup s)
+    {
+        using (var sim = new Sim(s, "em235.json"))
+        {
+            var abandon = new Thread(() => sim.Meter().Datalog(2).GetEnumerator().MoveNext());
+            abandon.Start();
+            abandon.Join();
+            Check.Equal(1, sim.OpenClientConnections(), "connections of the held stream");
+            Await.Until(() =>
+            {
+                GC.Collect();
+                GC.WaitForPendingFinalizers();
+                return sim.OpenClientConnections() == 0;
+            }, "the abandoned stream's connection to close");
         }
     }
 

@@ -4,6 +4,8 @@ using System;
 using System.Collections.Generic;
 using System.Diagnostics;
 using System.Globalization;
+using System.IO;
+using System.Linq;
 using System.Threading;
 using Tandrel;
 
@@ -60,12 +62,21 @@ internal sealed class Sim : IDisposable
     // there means every earlier request is there too.
     internal void AwaitConnection(int conn)
     {
-        var clock = Stopwatch.StartNew();
-        while (RequestsOn(conn) == 0)
+        Await.Until(() => RequestsOn(conn) > 0, "a request on connection " + conn);
+    }
+
+    // Connections of this process to the simulator that are still open
+    // (established, with the simulator's port at the far end).
+    internal int OpenClientConnections()
+    {
+        string far = ":" + Port.ToString("X4", CultureInfo.InvariantCulture);
+        int open = 0;
+        foreach (string line in File.ReadAllLines("/proc/net/tcp").Skip(1))
         {
-            if (clock.Elapsed > TimeSpan.FromSeconds(30)) throw new Exception("no request on connection " + conn);
-            Thread.Sleep(5);
+            string[] f = line.Split(new[] { ' ' }, StringSplitOptions.RemoveEmptyEntries);
+            if (f[2].EndsWith(far, StringComparison.Ordinal) && f[3] == "01") ++open;
         }
+        return open;
     }
 
     public void Dispose()
