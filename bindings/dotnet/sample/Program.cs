@@ -14,15 +14,16 @@ internal static class Program
 {
     private static int Main(string[] args)
     {
-        if (args.Length < 1 || args.Length > 5)
+        int port = 502, file = 1;
+        if (args.Length < 1 || args.Length > 5 ||
+            (args.Length > 1 && !int.TryParse(args[1], NumberStyles.None, CultureInfo.InvariantCulture, out port)) ||
+            (args.Length > 3 && !int.TryParse(args[3], NumberStyles.None, CultureInfo.InvariantCulture, out file)))
         {
             Console.Error.WriteLine("usage: TandrelSample HOST [PORT [MODEL [FILE [CSV]]]]");
             return 2;
         }
         string host = args[0];
-        int? port = args.Length > 1 ? int.Parse(args[1], CultureInfo.InvariantCulture) : (int?)null;
         string model = args.Length > 2 ? args[2] : "em235";
-        int file = args.Length > 3 ? int.Parse(args[3], CultureInfo.InvariantCulture) : 1;
         string csv = args.Length > 4 ? args[4] : "datalog" + file + ".csv";
 
         var meter = new Meter(host, model, port, timeout: TimeSpan.FromSeconds(5));

@@ -43,10 +43,16 @@ namespace Tandrel
             }
         }
 
+        // The text a library call wrote into a buffer of ours.
+        internal static string Text(byte[] buffer)
+        {
+            int length = Array.IndexOf(buffer, (byte)0);
+            return Decode(buffer, length < 0 ? buffer.Length : length);
+        }
+
         internal static string Message(byte[] error)
         {
-            int length = Array.IndexOf(error, (byte)0);
-            return Decode(error, length < 0 ? error.Length : length);
+            return Text(error);
         }
 
         // Turns -1 and -2 into exceptions. `pending` is an exception a callback
@@ -75,7 +81,7 @@ namespace Tandrel
                 byte[] output = new byte[capacity];
                 byte[] error = NewErrorBuffer();
                 int status = call(output, output.Length, error, error.Length);
-                if (status >= 0) return Decode(output, Array.IndexOf(output, (byte)0));
+                if (status >= 0) return Text(output);
                 int need = status == -1 && attempt < 4 ? NeededBytes(Message(error)) : 0;
                 if (need <= capacity) Check(status, error);
                 Grow(need);

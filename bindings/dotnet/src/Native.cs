@@ -25,6 +25,8 @@ namespace Tandrel
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         internal delegate int ProgressCallback(int done, int total, IntPtr user);
 
+        // IntPtr, not string: the marshaller would free a returned string, and
+        // this one is the library's constant.
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         internal static extern IntPtr tandrel_version();
 

@@ -207,10 +207,18 @@ internal static class MeterTests
     {
         using (var sim = new Sim(s, "em235.json"))
         {
-            var abandon = new Thread(() => sim.Meter().Datalog(2).GetEnumerator().MoveNext());
-            abandon.Start();
-            abandon.Join();
+            // Only the box holds the enumerator, and this thread never loads it.
+            var box = new object[1];
+            var start = new Thread(() =>
+            {
+                IEnumerator<string> records = sim.Meter().Datalog(2).GetEnumerator();
+                records.MoveNext();
+                box[0] = records;
+            });
+            start.Start();
+            start.Join();
             Check.Equal(1, sim.OpenClientConnections(), "connections of the held stream");
+            box[0] = null;
             Await.Until(() =>
             {
                 GC.Collect();
