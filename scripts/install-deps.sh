@@ -10,7 +10,9 @@ packages=(build-essential cmake ninja-build pkg-config git
   python3-pytest            # the Python package's tests
   python3-pandas            # its DataFrames (optional for users, tested here)
   python3-venv python3-pip python3-setuptools  # pip install of the package, offline
-  )
+  # The .NET binding: mcs compiles it, Mono runs its tests; the JSON reader
+  # and the time zone data its tests use
+  mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata)
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev)
 fi
