@@ -284,7 +284,7 @@ def update_readme(path, text):
         readme = f.read()
     start, end = "<!-- section: performance -->", "<!-- /section: performance -->"
     a, b = readme.index(start) + len(start), readme.index(end)
-    section = "\n## Performance\n\n" + text + "\n"
+    section = "\n## Benchmarks: `bash scripts/bench.sh`\n\n" + text + "\n"
     with open(path, "w") as f:
         f.write(readme[:a] + section + readme[b:])
 

@@ -5,7 +5,7 @@
 #
 #   bash scripts/bench.sh [--readme] [--repetitions N]
 #
-# --readme also rewrites the README's performance section with the table.
+# --readme also rewrites the benchmark section of docs/performance.md with the table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +14,7 @@ reps=5
 readme=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
-    --readme) readme=(--readme README.md) ;;
+    --readme) readme=(--readme docs/performance.md) ;;
     --repetitions) reps=$2; shift ;;
     *) echo "usage: $0 [--readme] [--repetitions N]" >&2; exit 2 ;;
   esac

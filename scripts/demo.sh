@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Installs, builds and runs the main job: `tandrel demo` against the built-in simulator.
+# Installs, builds and runs the main job: `tandrel demo` against the built-in
+# simulator. Builds only what the demo runs (the library, the simulator it
+# embeds and the tool), in build-demo/; scripts/test-all.sh builds everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2
-if [[ -x build/tools/cli/tandrel ]]; then
-  build/tools/cli/tandrel demo
-else
-  build/tests/print_version 2>/dev/null || echo "tandrel built: build/src/libtandrel.so"
-fi
+bash scripts/install-deps.sh --demo
+cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTANDREL_BUILD_TESTS=OFF \
+  -DTANDREL_BUILD_BENCH=OFF -DTANDREL_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build build-demo -j2 --target tandrel_cli
+build-demo/tools/cli/tandrel demo "$@"

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing tandrel needs on Debian 12. Packages
 # already present are skipped, so a warm machine pays nothing.
+#   --demo  only what the demo builds: the library, the simulator and the tool
+#   (none)  what the native build and its tests need
+#   --all   also the Windows cross build, Wine and clang for the further stages
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config git
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev libmodbus-dev mbpoll
+demo_packages=(build-essential cmake ninja-build libcli11-dev nlohmann-json3-dev)
+packages=("${demo_packages[@]}" pkg-config git
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev mbpoll
   locales valgrind
   python3-pytest            # the Python package's tests
   python3-pandas            # its DataFrames (optional for users, tested here)
@@ -13,9 +16,10 @@ packages=(build-essential cmake ninja-build pkg-config git
   # The .NET binding: mcs compiles it, Mono runs its tests; the JSON reader
   # and the time zone data its tests use
   mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata)
-if [[ "${1:-}" == "--all" ]]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev)
-fi
+case "${1:-}" in
+  --demo) packages=("${demo_packages[@]}") ;;
+  --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,6 +30,8 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
 fi
+
+[[ "${1:-}" == "--demo" ]] && exit 0
 
 # A locale with a decimal comma, for the test that values print the same under it.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
