@@ -7,9 +7,6 @@
 #include <sstream>
 
 #include "commands.h"
-#include "exit_codes.h"
-#include "fixed_port.h"
-#include "json_out.h"
 #include "library_call.h"
 #include "table.h"
 #include "tandrel.h"

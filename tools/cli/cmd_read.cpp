@@ -3,8 +3,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "point_list.h"
-#include "print_document.h"
+#include "library_call.h"
 #include "tandrel.h"
 #include "views.h"
 

@@ -1,8 +1,6 @@
 // The one list of subcommands, in the order `tandrel --help` shows them.
 #include "commands.h"
 
-#include <CLI/CLI.hpp>
-
 namespace tandrel_cli {
 
 const std::vector<CommandDeclare>& command_list() {
@@ -12,10 +10,6 @@ const std::vector<CommandDeclare>& command_list() {
         declare_diagnostics, declare_demo,
     };
     return COMMANDS;
-}
-
-void add_json_flag(CLI::App& app, bool& json) {
-    app.add_flag("--json", json, "Print the library's JSON instead of tables");
 }
 
 }  // namespace tandrel_cli

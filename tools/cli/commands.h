@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "target.h"
+#include "arguments.h"
 
 namespace CLI {
 class App;
@@ -37,8 +37,5 @@ int run_info(const Target& target, bool json);
 int run_read(const Target& target, const std::vector<std::string>& points, bool json);
 int run_live_once(const Target& target, bool json);
 int run_logs(const Target& target, bool json);
-
-// Adds --json to a subcommand.
-void add_json_flag(CLI::App& app, bool& json);
 
 }  // namespace tandrel_cli

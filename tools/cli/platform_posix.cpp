@@ -1,7 +1,12 @@
-// Ctrl-C turned into a flag for the library's cancelling callbacks.
-#include "interrupt.h"
+// POSIX side of platform.h: sigaction, isatty, mkdtemp.
+#include "platform.h"
+
+#include <stdlib.h>  // mkdtemp
+#include <unistd.h>
 
 #include <csignal>
+#include <stdexcept>
+#include <vector>
 
 namespace tandrel_cli {
 namespace {
@@ -23,5 +28,15 @@ void install_interrupt_handler() {
 }
 
 bool interrupt_requested() { return interrupted != 0; }
+
+bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+std::string make_temp_dir(const std::string& prefix) {
+    std::string pattern = "/tmp/" + prefix + "XXXXXX";
+    std::vector<char> name(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
+    if (mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("cannot create a directory in /tmp");
+    return name.data();
+}
 
 }  // namespace tandrel_cli

@@ -1,5 +1,5 @@
 // Progress bar and plain progress lines for CSV exports.
-#include "progress_bar.h"
+#include "progress.h"
 
 #include <cstdio>
 
@@ -43,15 +43,15 @@ std::string progress_text(int done, int total, double elapsed_s, int frame, bool
     return std::string(1, SPINNER[frame % 4]) + " " + count + " records" + tail;
 }
 
-ProgressBar::ProgressBar(std::FILE* out, bool terminal, std::string label)
+ProgressLine::ProgressLine(std::FILE* out, bool terminal, std::string label)
     : out_(out), terminal_(terminal), label_(std::move(label)),
       start_(std::chrono::steady_clock::now()), last_draw_(start_) {}
 
-double ProgressBar::elapsed() const {
+double ProgressLine::elapsed() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-void ProgressBar::update(int done, int total) {
+void ProgressLine::update(int done, int total) {
     done_ = done;
     total_ = total;
     auto now = std::chrono::steady_clock::now();
@@ -62,7 +62,7 @@ void ProgressBar::update(int done, int total) {
     draw();
 }
 
-void ProgressBar::draw() {
+void ProgressLine::draw() {
     std::string text = label_ + " " + progress_text(done_, total_, elapsed(), frame_, terminal_);
     if (terminal_)
         std::fprintf(out_, "\r%s\x1b[K", text.c_str());
@@ -72,7 +72,7 @@ void ProgressBar::draw() {
     drawn_ = true;
 }
 
-void ProgressBar::finish() {
+void ProgressLine::finish() {
     if (finished_) return;
     finished_ = true;
     draw();

@@ -14,9 +14,9 @@ namespace tandrel_cli {
 std::string progress_text(int done, int total, double elapsed_s, int frame, bool terminal);
 std::string elapsed_text(double seconds);  // "0:07.3", "12:05.0"
 
-class ProgressBar {
+class ProgressLine {
 public:
-    ProgressBar(std::FILE* out, bool terminal, std::string label);
+    ProgressLine(std::FILE* out, bool terminal, std::string label);
     void update(int done, int total);
     // Draws the last state and ends the line.
     void finish();
