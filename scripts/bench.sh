@@ -21,8 +21,9 @@ while [[ $# -gt 0 ]]; do
   shift
 done
 
+# The tools are configured for the collect benchmark; only what it names is built.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_BENCH=ON \
-  -DTANDREL_BUILD_TOOLS=OFF -DTANDREL_BUILD_EXAMPLES=OFF >/dev/null
+  -DTANDREL_BUILD_TOOLS=ON -DTANDREL_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$build" --target bench/all -j2
 
 raw=bench/results/raw
@@ -52,3 +53,9 @@ if command -v valgrind >/dev/null && [[ -x "$build/bench/export_transfer_bench" 
 fi
 
 python3 bench/report.py "$raw" --repetitions "$reps" --json bench/results/latest.json "${readme[@]}"
+
+# tandrel collect against 32 meters that answer after a delay: speed-up by --jobs.
+echo "== collect_bench" >&2
+cmake --build "$build" --target tandrel_cli cli_test_meter -j2 >/dev/null
+/usr/bin/python3 bench/collect_bench.py --tandrel "$build/tools/cli/tandrel" \
+  --meter "$build/tests/cli/cli_test_meter" | tee bench/results/collect.md

@@ -87,13 +87,15 @@ Target resolve_target(const ConnectionArgs& args) {
         throw UsageError("port " + std::to_string(endpoint.port) + " in '" + args.host +
                          "' contradicts --port " + std::to_string(args.port));
     int port = endpoint.port > 0 ? endpoint.port : args.port;
-    int timeout_ms = 0;
-    if (args.timeout_s != 0) {
-        double ms = std::round(args.timeout_s * 1000.0);
-        if (!(ms >= 100 && ms <= 3600000)) throw UsageError("--timeout must be 0.1-3600 seconds");
-        timeout_ms = static_cast<int>(ms);
-    }
-    return Target{endpoint.host, args.meter, options_text(port, args.unit, timeout_ms)};
+    std::string options = options_text(port, args.unit, timeout_ms(args.timeout_s));
+    return Target{endpoint.host, args.meter, options};
+}
+
+int timeout_ms(double seconds) {
+    if (seconds == 0) return 0;
+    double ms = std::round(seconds * 1000.0);
+    if (!(ms >= 100 && ms <= 3600000)) throw UsageError("--timeout must be 0.1-3600 seconds");
+    return static_cast<int>(ms);
 }
 
 std::string host_on_port_502(const std::string& text, const char* command) {
@@ -128,7 +130,11 @@ void add_connection_options(CLI::App& app, ConnectionArgs& args) {
     add_meter_option(app, args.meter);
     app.add_option("-p,--port", args.port, "TCP port (default 502)")->check(CLI::Range(1, 65535));
     app.add_option("-u,--unit", args.unit, "Modbus unit id (default 1)")->check(CLI::Range(0, 255));
-    app.add_option("-t,--timeout", args.timeout_s, "Time-out in seconds (default 30)")
+    add_timeout_option(app, args.timeout_s);
+}
+
+void add_timeout_option(CLI::App& app, double& seconds) {
+    app.add_option("-t,--timeout", seconds, "Time-out in seconds (default 30)")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.1, 3600.0));
 }

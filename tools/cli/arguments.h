@@ -49,6 +49,10 @@ std::string options_text(int port, int unit, int timeout_ms);
 // Throws UsageError when HOST:PORT and --port disagree or --timeout is out of range.
 Target resolve_target(const ConnectionArgs& args);
 
+// --timeout in milliseconds for the options text, 0 when not given; throws
+// UsageError outside 0.1-3600 seconds.
+int timeout_ms(double seconds);
+
 // The em133 full export and the em235 diagnostics take no options text: the
 // library always connects to port 502. A HOST:PORT naming another port is
 // refused rather than silently ignored. Returns the host part of HOST or
@@ -65,6 +69,9 @@ void add_connection_options(CLI::App& app, ConnectionArgs& args);
 
 // --meter alone: em133, em235 or pm335, any case.
 void add_meter_option(CLI::App& app, std::string& meter);
+
+// --timeout alone, in seconds; 0 stands for not given.
+void add_timeout_option(CLI::App& app, double& seconds);
 
 // --json, for the commands whose output is the library's JSON.
 void add_json_flag(CLI::App& app, bool& json);

@@ -19,6 +19,9 @@ bool interrupt_requested();
 // True when `stream` is a terminal, where progress is redrawn in place.
 bool is_terminal(std::FILE* stream);
 
+// The width of the terminal `stream` writes to, or 0 when it has none.
+int terminal_columns(std::FILE* stream);
+
 // Creates a new, empty directory in the system's temporary folder, its name
 // starting with `prefix`; throws std::runtime_error when it cannot.
 std::string make_temp_dir(const std::string& prefix);

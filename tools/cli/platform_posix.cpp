@@ -1,9 +1,11 @@
-// POSIX side of platform.h: sigaction, isatty, mkdtemp.
+// POSIX side of platform.h: sigaction, isatty, the window size, mkdtemp.
 #include "platform.h"
 
 #include <stdlib.h>  // mkdtemp
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <stdexcept>
 #include <vector>
@@ -11,9 +13,12 @@
 namespace tandrel_cli {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Read by every worker thread of `collect`: an atomic that needs no lock is
+// safe both there and in the signal handler.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-extern "C" void on_sigint(int) { interrupted = 1; }
+extern "C" void on_sigint(int) { interrupted = true; }
 
 }  // namespace
 
@@ -27,9 +32,15 @@ void install_interrupt_handler() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool interrupt_requested() { return interrupted != 0; }
+bool interrupt_requested() { return interrupted; }
 
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int terminal_columns(std::FILE* stream) {
+    struct winsize size {};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
 
 std::string make_temp_dir(const std::string& prefix) {
     std::string pattern = "/tmp/" + prefix + "XXXXXX";

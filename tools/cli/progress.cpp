@@ -1,7 +1,9 @@
-// Progress bar and plain progress lines for CSV exports.
+// Progress bar and plain progress lines for CSV exports; the board of several.
 #include "progress.h"
 
 #include <cstdio>
+
+#include "platform.h"
 
 namespace tandrel_cli {
 namespace {
@@ -77,6 +79,82 @@ void ProgressLine::finish() {
     finished_ = true;
     draw();
     if (terminal_) std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+ProgressBoard::ProgressBoard(std::FILE* out, bool terminal, int slots)
+    : out_(out), terminal_(terminal), slots_(static_cast<size_t>(slots)) {}
+
+void ProgressBoard::begin(int slot, std::string label, bool counted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot& s = slots_.at(static_cast<size_t>(slot));
+    s = Slot{true, counted, std::move(label), 0, -1, std::chrono::steady_clock::now()};
+}
+
+void ProgressBoard::update(int slot, int done, int total) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot& s = slots_.at(static_cast<size_t>(slot));
+    s.done = done;
+    s.total = total;
+}
+
+void ProgressBoard::end(int slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_.at(static_cast<size_t>(slot)).busy = false;
+}
+
+void ProgressBoard::note(std::string line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    notes_.push_back(std::move(line));
+}
+
+std::vector<std::string> ProgressBoard::board_lines() {
+    auto now = std::chrono::steady_clock::now();
+    std::vector<std::string> lines;
+    for (const Slot& s : slots_) {
+        if (!s.busy) continue;
+        double elapsed = std::chrono::duration<double>(now - s.start).count();
+        lines.push_back(s.label + " " +
+                        (s.counted ? progress_text(s.done, s.total, elapsed, frame_, true)
+                                   : elapsed_text(elapsed)));
+    }
+    return lines;
+}
+
+void ProgressBoard::draw() {
+    std::vector<std::string> notes;
+    std::vector<std::string> lines;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        notes.swap(notes_);
+        if (terminal_) lines = board_lines();
+    }
+    ++frame_;
+    write(notes, lines);
+}
+
+void ProgressBoard::close() {
+    std::vector<std::string> notes;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        notes.swap(notes_);
+    }
+    write(notes, {});
+}
+
+// On a terminal: back to the board's first line, clear below, then the notes
+// and the lines again. A line cut to the width keeps the count of lines right.
+void ProgressBoard::write(const std::vector<std::string>& notes,
+                          const std::vector<std::string>& lines) {
+    std::string text;
+    if (lines_on_screen_ > 0) text += "\r\x1b[" + std::to_string(lines_on_screen_) + "A\x1b[J";
+    for (const auto& note : notes) text += note + "\n";
+    size_t columns = static_cast<size_t>(terminal_ ? terminal_columns(out_) : 0);
+    for (const auto& line : lines)
+        text += (columns > 1 && line.size() >= columns ? line.substr(0, columns - 1) : line) + "\n";
+    lines_on_screen_ = static_cast<int>(lines.size());
+    if (text.empty()) return;
+    std::fputs(text.c_str(), out_);
     std::fflush(out_);
 }
 
