@@ -56,6 +56,16 @@ TEST(ResolveTarget, TakesThePortFromEitherPlace) {
     EXPECT_EQ(resolve_target(args).options, "{\"port\":1502,\"timeout_ms\":2500}");
 }
 
+TEST(ResolveTarget, NamesTheMeterAsACommandLineWould) {
+    ConnectionArgs args;
+    args.host = "[::1]:1502";
+    EXPECT_EQ(resolve_target(args).address, "[::1]:1502");
+    args.host = "h";
+    EXPECT_EQ(resolve_target(args).address, "h");
+    args.port = 1502;
+    EXPECT_EQ(resolve_target(args).address, "h:1502");
+}
+
 TEST(ResolveTarget, RefusesContradictingPorts) {
     ConnectionArgs args;
     args.host = "h:1502";

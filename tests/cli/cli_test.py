@@ -2,10 +2,11 @@
 """Drives the built `tandrel` binary against a simulated meter.
 
 Run by CTest, one test class per entry:
-    cli_test.py --tandrel PATH --meter PATH --docs PATH [TestClass ...]
+    cli_test.py --tandrel PATH --meter PATH --docs PATH --completion PATH [TestClass ...]
 `--meter` is the test meter program (tests/cli/cli_test_meter.cpp): it prints
 "PORT <n>" for each meter once they listen and serves until its standard input
-closes. `--docs` is the tool's user documentation.
+closes. `--docs` is the tool's user documentation, `--completion` its bash
+completion script.
 Terminal behaviour (progress bar, Ctrl-C) is checked in a pseudo-terminal.
 """
 import argparse
@@ -25,6 +26,7 @@ import unittest
 TANDREL = None
 METER = None
 DOCS = None
+COMPLETION = None
 
 SUBCOMMANDS = ["info", "points", "read", "live", "logs", "datalog", "events",
                "export-em133", "diagnostics", "collect", "demo"]
@@ -146,6 +148,21 @@ def write_site(directory, lines):
     return path
 
 
+def completions(*words):
+    """What the bash completion script offers for the last of `words`, typed after `tandrel`."""
+    script = ('source "$1"; shift; COMP_WORDS=(tandrel "$@"); COMP_CWORD=$#; _tandrel; '
+              'printf "%s\\n" "${COMPREPLY[@]}"')
+    result = subprocess.run(["bash", "-c", script, "bash", COMPLETION, *words],
+                            capture_output=True, text=True, check=True)
+    return result.stdout.split()
+
+
+def help_options(*args):
+    """Every option spelling, short and long, that `tandrel ARGS --help` lists."""
+    text = run(*args, "--help").stdout.split("Options:")[1].split("Subcommands:")[0]
+    return {name for first in re.findall(r"^  (-\S+)", text, re.M) for name in first.split(",")}
+
+
 def files_below(directory):
     return sorted(os.path.relpath(os.path.join(root, name), directory)
                   for root, _, names in os.walk(directory) for name in names)
@@ -182,6 +199,16 @@ class HelpTest(unittest.TestCase):
                     self.assertIn(option, part, f"{name}: {option} is not documented")
         for option in ("--verbose", "--json"):
             self.assertIn(option, section)
+
+    def test_bash_completion_offers_what_the_help_lists(self):
+        listed = re.findall(r"^  ([a-z0-9-]+) {2,}", run("--help").stdout.split("Subcommands:")[1],
+                            re.M)
+        self.assertEqual(completions(""), listed)
+        self.assertEqual(set(completions("-")), help_options())
+        for name in listed:
+            with self.subTest(name):
+                self.assertEqual(set(completions("-v", name, "-")), help_options(name))
+        self.assertEqual(completions("read", "h", "--meter", "e"), ["em133", "em235"])
 
     def test_usage_errors_exit_with_2(self):
         cases = [[], ["nosuchcommand"], ["read", "127.0.0.1"], ["info", "127.0.0.1:0"],
@@ -261,17 +288,25 @@ class DocumentsTest(unittest.TestCase):
         self.assertRegex(table, r"\n\s+1\s+datalog\s+25\s+4\n")
         self.assertIn("Data log 1:", table)
 
-    def test_failures_exit_with_1_and_end_with_the_library_message(self):
-        cases = [(("read", self.meter.endpoint, "Nope"), "Unknown point 'Nope'"),
-                 (("info", "127.0.0.1:1", "--timeout", "2"), ".+"),
-                 (("datalog", self.meter.endpoint, "9", "--timeout", "5"), ".+"),
-                 (("datalog", self.meter.endpoint, "1", "--csv", "/nonexistent/dir/x.csv"),
-                  re.escape("Cannot open CSV: /nonexistent/dir/x.csv"))]
-        for args, message in cases:
+    def test_failures_exit_with_1_and_end_with_the_library_message_and_its_hint(self):
+        endpoint = self.meter.endpoint
+        cases = [(("read", endpoint, "Nope", "-m", "em133"), "Unknown point 'Nope'",
+                  "see `tandrel points --meter em133`"),
+                 (("info", "127.0.0.1:1", "--timeout", "2"), "Cannot connect to 127.0.0.1:1",
+                  "is the meter's Modbus TCP server on, and the port right?"),
+                 (("datalog", endpoint, "9", "--timeout", "5"), "Modbus exception 2",
+                  f"this meter has no data log 9; `tandrel logs {endpoint}` lists them"),
+                 (("datalog", "127.0.0.1", "9", "--port", str(self.meter.port), "--csv",
+                   os.devnull), "Modbus exception 2",
+                  f"this meter has no data log 9; `tandrel logs {endpoint}` lists them"),
+                 (("datalog", endpoint, "1", "--csv", "/nonexistent/dir/x.csv"),
+                  "Cannot open CSV: /nonexistent/dir/x.csv", None)]
+        for args, message, hint in cases:
             with self.subTest(args):
                 result = run(*args)
                 self.assertEqual(result.returncode, 1)
-                self.assertRegex(result.stderr, r"(^|\n)tandrel: " + message + r"\n$")
+                tail = "tandrel: " + message + "\n" + (f"hint: {hint}\n" if hint else "")
+                self.assertTrue(("\n" + result.stderr).endswith("\n" + tail), result.stderr)
                 self.assertEqual(result.stdout, "")
 
     def test_verbose_shows_library_messages_with_level(self):
@@ -476,6 +511,8 @@ class CollectTest(unittest.TestCase):
             self.assertIn("tandrel: %s:%d unit 1: %s: %s\n" % (
                 meter["host"], meter["port"], meter["failed_file"], meter["message"]),
                 self.result.stderr)
+        self.assertIn(refused["message"] + "\nhint: is the meter's Modbus TCP server on",
+                      self.result.stderr)
         self.assertEqual([f for f in files_below(self.out) if not f.endswith((".csv", ".json"))],
                          [])
 
@@ -587,13 +624,14 @@ class DemoTest(unittest.TestCase):
 
 
 def main():
-    global TANDREL, METER, DOCS
+    global TANDREL, METER, DOCS, COMPLETION
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
     parser.add_argument("--meter", required=True)
     parser.add_argument("--docs", required=True)
+    parser.add_argument("--completion", required=True)
     args, rest = parser.parse_known_args()
-    TANDREL, METER, DOCS = args.tandrel, args.meter, args.docs
+    TANDREL, METER, DOCS, COMPLETION = args.tandrel, args.meter, args.docs, args.completion
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -69,6 +69,12 @@ Endpoint split_host_port(const std::string& text) {
     return endpoint;
 }
 
+std::string endpoint_text(const std::string& host, int port) {
+    if (port <= 0) return host;
+    bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 std::string options_text(int port, int unit, int timeout_ms) {
     std::string text;
     auto add = [&text](const char* key, int value) {
@@ -88,7 +94,7 @@ Target resolve_target(const ConnectionArgs& args) {
                          "' contradicts --port " + std::to_string(args.port));
     int port = endpoint.port > 0 ? endpoint.port : args.port;
     std::string options = options_text(port, args.unit, timeout_ms(args.timeout_s));
-    return Target{endpoint.host, args.meter, options};
+    return Target{endpoint.host, args.meter, options, endpoint_text(endpoint.host, port)};
 }
 
 int timeout_ms(double seconds) {

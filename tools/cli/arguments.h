@@ -37,11 +37,15 @@ struct Target {
     std::string host;
     std::string meter;
     std::string options;
+    std::string address;  // HOST or HOST:PORT, as a command line names the meter
 };
 
 // "meter7", "192.0.2.10:1502", "[::1]:1502"; a bare IPv6 address has no port.
 // Throws UsageError for an empty host or a port that is not 1-65535.
 Endpoint split_host_port(const std::string& text);
+
+// "192.0.2.10:1502", "[::1]:1502"; the bare host when `port` is 0.
+std::string endpoint_text(const std::string& host, int port);
 
 // {"port":1502,"unit_id":3,"timeout_ms":5000}, members only for what was given.
 std::string options_text(int port, int unit, int timeout_ms);

@@ -9,6 +9,7 @@
 
 #include "collect.h"
 #include "commands.h"
+#include "hints.h"
 #include "library_call.h"
 #include "platform.h"
 #include "table.h"
@@ -120,6 +121,18 @@ int exit_code_for(const std::vector<MeterReport>& reports) {
     return code;
 }
 
+// The meter's failure on stderr, with the hint its message has.
+void print_failure(const MeterReport& report) {
+    FailureContext context;
+    context.address = meter_endpoint(report.meter);
+    context.meter = report.meter.model;
+    context.timeout_option = true;
+    std::string hint = failure_hint(report.message, context);
+    std::fprintf(stderr, "tandrel: %s: %s\n", meter_name(report.meter).c_str(),
+                 failure_text(report).c_str());
+    if (!hint.empty()) std::fprintf(stderr, "hint: %s\n", hint.c_str());
+}
+
 void print_summary(const std::vector<MeterReport>& reports, const CollectOptions& options) {
     size_t complete = 0;
     for (const auto& report : reports) complete += report.status == MeterStatus::Ok;
@@ -131,9 +144,7 @@ void print_summary(const std::vector<MeterReport>& reports, const CollectOptions
                     options.out_dir.c_str());
     std::fflush(stdout);
     for (const auto& report : reports)
-        if (report.status == MeterStatus::Failed)
-            std::fprintf(stderr, "tandrel: %s: %s\n", meter_name(report.meter).c_str(),
-                         failure_text(report).c_str());
+        if (report.status == MeterStatus::Failed) print_failure(report);
 }
 
 // Every malformed line, as PATH:LINE: message, before anything is read.

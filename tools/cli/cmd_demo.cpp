@@ -81,7 +81,7 @@ int run_demo(const DemoOptions& options) {
     std::string endpoint = "127.0.0.1:" + std::to_string(simulator.port());
     std::printf("tandrel %s: simulated %s meter listening on %s\n", tandrel_version(),
                 options.meter.c_str(), endpoint.c_str());
-    Target target{"127.0.0.1", options.meter, options_text(simulator.port(), -1, 5000)};
+    Target target{"127.0.0.1", options.meter, options_text(simulator.port(), -1, 5000), endpoint};
     std::string dir = make_out_dir(options.out_dir);
     int code = run_steps(target, endpoint, dir);
     if (code == EXIT_OK)

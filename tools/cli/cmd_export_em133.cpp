@@ -57,7 +57,9 @@ int run_export_em133(const ExportEm133Options& options) {
     int status = tandrel_export_em133_all(host.c_str(), options.set_clock ? 1 : 0,
                                           options.clock_param, options.dir.c_str(), err.data(),
                                           err.size());
-    if (status < 0) return report_failure(status, err.str());
+    FailureContext context;
+    context.address = host;
+    if (status < 0) return report_failure(status, err.str(), context);
     std::set<std::string> created;
     for (const auto& name : em133_csv_files(options.dir))
         if (before.count(name) == 0) created.insert(name);

@@ -19,7 +19,7 @@ struct InfoOptions {
 
 int run_info(const Target& target, bool json) {
     return print_document(fetch_document(tandrel_read_device_info, target), json,
-                          device_info_text);
+                          device_info_text, failure_context(target));
 }
 
 CommandRun declare_info(CLI::App& parent) {

@@ -44,7 +44,8 @@ int watch(const Target& target, const LiveOptions& options) {
 }  // namespace
 
 int run_live_once(const Target& target, bool json) {
-    return print_document(fetch_document(tandrel_read_live_ex, target), json, readings_text);
+    return print_document(fetch_document(tandrel_read_live_ex, target), json, readings_text,
+                          failure_context(target));
 }
 
 CommandRun declare_live(CLI::App& parent) {

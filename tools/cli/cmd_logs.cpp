@@ -18,7 +18,8 @@ struct LogsOptions {
 }  // namespace
 
 int run_logs(const Target& target, bool json) {
-    return print_document(fetch_document(tandrel_list_logs, target), json, log_directory_text);
+    return print_document(fetch_document(tandrel_list_logs, target), json, log_directory_text,
+                          failure_context(target));
 }
 
 CommandRun declare_logs(CLI::App& parent) {

@@ -19,7 +19,7 @@ int run_points(const PointsOptions& options) {
     CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
         return tandrel_list_points(options.meter.c_str(), out, out_len, err, err_len);
     });
-    return print_document(result, options.json, point_listing_text);
+    return print_document(result, options.json, point_listing_text, FailureContext{});
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ int run_read(const Target& target, const std::vector<std::string>& names, bool j
                                    target.options.c_str(), points.c_str(), out, out_len, err,
                                    err_len);
     });
-    return print_document(result, json, readings_text);
+    return print_document(result, json, readings_text, failure_context(target));
 }
 
 CommandRun declare_read(CLI::App& parent) {

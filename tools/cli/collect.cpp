@@ -133,15 +133,12 @@ void run_steps(MeterJob& job) {
     job.report.status = MeterStatus::Ok;
 }
 
-std::string options_for(const SiteMeter& meter, const CollectSettings& settings) {
-    return options_text(meter.port, meter.unit, settings.timeout_ms);
-}
-
 MeterReport collect_meter(const SiteMeter& meter, const CollectSettings& settings,
                           ProgressBoard& board, int slot) {
     auto start = std::chrono::steady_clock::now();
-    MeterJob job{Target{meter.host, meter.model, options_for(meter, settings)},
-                 fs::path(settings.out_dir) / meter_dir_name(meter),
+    std::string options = options_text(meter.port, meter.unit, settings.timeout_ms);
+    Target target{meter.host, meter.model, options, meter_endpoint(meter)};
+    MeterJob job{target, fs::path(settings.out_dir) / meter_dir_name(meter),
                  meter_endpoint(meter) + " u" + std::to_string(meter.unit),
                  board, slot, MeterReport{meter, MeterStatus::NotStarted, {}, "", "", 0}};
     try {

@@ -70,13 +70,16 @@ int exit_code_for_status(int status) {
     return status == -2 ? EXIT_CANCELLED : EXIT_FAILED;
 }
 
-int report_failure(int status, const std::string& message) {
+int report_failure(int status, const std::string& message, const FailureContext& context) {
+    std::string hint = failure_hint(message, context);
     std::fprintf(stderr, "tandrel: %s\n", message.c_str());
+    if (!hint.empty()) std::fprintf(stderr, "hint: %s\n", hint.c_str());
     return exit_code_for_status(status);
 }
 
-int print_document(const CallResult& result, bool json, DocumentView view) {
-    if (result.status < 0) return report_failure(result.status, result.error);
+int print_document(const CallResult& result, bool json, DocumentView view,
+                   const FailureContext& context) {
+    if (result.status < 0) return report_failure(result.status, result.error, context);
     std::string text = json ? result.text + "\n" : view(parse_json(result.text));
     std::fputs(text.c_str(), stdout);
     std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "arguments.h"
+#include "hints.h"
 #include "json.h"
 #include "tandrel.h"
 
@@ -43,13 +44,15 @@ CallResult fetch_document(MeterDocumentCall call, const Target& target);
 
 int exit_code_for_status(int status);
 
-// Prints "tandrel: <message>" on stderr and returns the exit code for `status`.
-int report_failure(int status, const std::string& message);
+// Prints "tandrel: <message>" on stderr, and "hint: ..." after it where the
+// message has one, and returns the exit code for `status`.
+int report_failure(int status, const std::string& message, const FailureContext& context = {});
 
 // The common tail of the document commands: prints the library's JSON as is
 // (`json`) or through `view`, or the failure; returns the exit code.
 using DocumentView = std::string (*)(const JsonValue& doc);
-int print_document(const CallResult& result, bool json, DocumentView view);
+int print_document(const CallResult& result, bool json, DocumentView view,
+                   const FailureContext& context);
 
 class ErrorBuffer {
 public:

@@ -59,6 +59,16 @@ int TANDREL_CALL on_progress(int done, int total, void* user) {
     return interrupt_requested() ? 1 : 0;
 }
 
+// The log number goes with the context: an exception 2 on it means there is no such log.
+FailureContext log_context(const Target& target, LogKind kind, int file_id) {
+    FailureContext context = failure_context(target);
+    if (kind == LogKind::Datalog)
+        context.datalog = file_id;
+    else
+        context.event_file = file_id;
+    return context;
+}
+
 void report_export(const std::string& csv_path, int records, bool json) {
     if (json)
         std::printf("{\"csv\":%s,\"records\":%d}\n", json_string(csv_path).c_str(), records);
@@ -92,7 +102,7 @@ int stream_log(const Target& target, LogKind kind, int file_id, bool json) {
     std::fflush(stdout);
     if (status >= 0) return EXIT_OK;
     if (!state.failure.empty()) return report_failure(-1, state.failure);
-    int code = report_failure(status, err.str());
+    int code = report_failure(status, err.str(), log_context(target, kind, file_id));
     if (status == -2)
         std::fprintf(stderr, "tandrel: stopped after %d records\n", state.records);
     return code;
@@ -112,7 +122,7 @@ int export_log(const Target& target, LogKind kind, int file_id, const std::strin
         report_export(csv_path, status, json);
         return EXIT_OK;
     }
-    int code = report_failure(status, err.str());
+    int code = report_failure(status, err.str(), log_context(target, kind, file_id));
     if (status == -2 || state.done > 0)
         std::fprintf(stderr, "tandrel: %d records kept in %s\n", state.done, csv_path.c_str());
     return code;

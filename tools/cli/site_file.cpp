@@ -91,9 +91,6 @@ std::string meter_dir_name(const SiteMeter& meter) {
     return host + "_" + std::to_string(meter.port) + "_" + std::to_string(meter.unit);
 }
 
-std::string meter_endpoint(const SiteMeter& meter) {
-    bool ipv6 = meter.host.find(':') != std::string::npos;
-    return (ipv6 ? "[" + meter.host + "]" : meter.host) + ":" + std::to_string(meter.port);
-}
+std::string meter_endpoint(const SiteMeter& meter) { return endpoint_text(meter.host, meter.port); }
 
 }  // namespace tandrel_cli
