@@ -21,8 +21,9 @@ while [[ $# -gt 0 ]]; do
   shift
 done
 
+# The tools are configured for the collect benchmark; only what it names is built.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_BENCH=ON \
-  -DTANDREL_BUILD_TOOLS=OFF -DTANDREL_BUILD_EXAMPLES=OFF >/dev/null
+  -DTANDREL_BUILD_TOOLS=ON -DTANDREL_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$build" --target bench/all -j2
 
 raw=bench/results/raw
@@ -53,9 +54,16 @@ fi
 
 python3 bench/report.py "$raw" --repetitions "$reps" --json bench/results/latest.json "${readme[@]}"
 
+# tandrel collect against 32 meters that answer after a delay: speed-up by --jobs.
+echo "== collect_bench" >&2
+cmake --build "$build" --target tandrel_cli cli_test_meter -j2 >/dev/null
+/usr/bin/python3 bench/collect_bench.py --tandrel "$build/tools/cli/tandrel" \
+  --meter "$build/tests/cli/cli_test_meter" | tee bench/results/collect.md
+
 # The Python package against the C call alone; it needs the simulator of the
 # ordinary build (the test command's build/), so it runs only when that exists.
 if [[ -x build/tools/sim/tandrel-sim && -e build/src/libtandrel.so.1 ]]; then
   echo "== python_binding_bench" >&2
   /usr/bin/python3 bench/python_binding_bench.py --build build
 fi
+

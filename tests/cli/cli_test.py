@@ -2,9 +2,11 @@
 """Drives the built `tandrel` binary against a simulated meter.
 
 Run by CTest, one test class per entry:
-    cli_test.py --tandrel PATH --meter PATH --readme PATH [TestClass ...]
+    cli_test.py --tandrel PATH --meter PATH --docs PATH --completion PATH [TestClass ...]
 `--meter` is the test meter program (tests/cli/cli_test_meter.cpp): it prints
-"PORT <n>" once it listens and serves until its standard input closes.
+"PORT <n>" for each meter once they listen and serves until its standard input
+closes. `--docs` is the tool's user documentation, `--completion` its bash
+completion script.
 Terminal behaviour (progress bar, Ctrl-C) is checked in a pseudo-terminal.
 """
 import argparse
@@ -14,6 +16,7 @@ import pty
 import random
 import re
 import select
+import socket
 import subprocess
 import sys
 import tempfile
@@ -22,32 +25,40 @@ import unittest
 
 TANDREL = None
 METER = None
-README = None
+DOCS = None
+COMPLETION = None
 
 SUBCOMMANDS = ["info", "points", "read", "live", "logs", "datalog", "events",
-               "export-em133", "diagnostics", "demo"]
+               "export-em133", "diagnostics", "collect", "demo"]
 CSV_EVENT_TITLE = ("No.,Date/Time,Event No.,Cause,Point/Source,State,Effect,Target,"
                    "Source ID,Effect ID,Value Triggered")
 
 
 class Meter:
-    """A test meter process; use as a context manager."""
+    """Test meters in one process, the first one set up by `flags` and one more
+    on 127.0.0.1 for each list of flags in `more`; use as a context manager."""
 
-    def __init__(self, *flags, address="127.0.0.1", port=0):
+    def __init__(self, *flags, address="127.0.0.1", port=0, more=()):
         self.address = address
         self.args = [METER, "--address", address, "--port", str(port), *flags]
+        for extra in more:
+            self.args += ["+", *extra]
+        self.count = 1 + len(more)
         self.process = None
+        self.ports = []
         self.port = None
         self.error = None
 
     def __enter__(self):
         self.process = subprocess.Popen(self.args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         text=True)
-        line = self.process.stdout.readline().strip()
-        if line.startswith("PORT "):
-            self.port = int(line[5:])
-        else:
-            self.error = line or "the test meter did not start"
+        for _ in range(self.count):
+            line = self.process.stdout.readline().strip()
+            if not line.startswith("PORT "):
+                self.error = line or "the test meter did not start"
+                break
+            self.ports.append(int(line[5:]))
+        self.port = self.ports[0] if self.ports else None
         return self
 
     def __exit__(self, *exc):
@@ -118,6 +129,45 @@ def csv_lines(path):
         return f.read().split("\n")[:-1]
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def refused_endpoint():
+    """A loopback endpoint nobody listens on, so that connecting is refused."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return "127.0.0.1:%d" % s.getsockname()[1]
+
+
+def write_site(directory, lines):
+    path = os.path.join(directory, "site.txt")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+def completions(*words):
+    """What the bash completion script offers for the last of `words`, typed after `tandrel`."""
+    script = ('source "$1"; shift; COMP_WORDS=(tandrel "$@"); COMP_CWORD=$#; _tandrel; '
+              'printf "%s\\n" "${COMPREPLY[@]}"')
+    result = subprocess.run(["bash", "-c", script, "bash", COMPLETION, *words],
+                            capture_output=True, text=True, check=True)
+    return result.stdout.split()
+
+
+def help_options(*args):
+    """Every option spelling, short and long, that `tandrel ARGS --help` lists."""
+    text = run(*args, "--help").stdout.split("Options:")[1].split("Subcommands:")[0]
+    return {name for first in re.findall(r"^  (-\S+)", text, re.M) for name in first.split(",")}
+
+
+def files_below(directory):
+    return sorted(os.path.relpath(os.path.join(root, name), directory)
+                  for root, _, names in os.walk(directory) for name in names)
+
+
 class HelpTest(unittest.TestCase):
     def test_lists_exactly_the_known_subcommands(self):
         result = run("--help")
@@ -133,16 +183,15 @@ class HelpTest(unittest.TestCase):
                 self.assertIn("Usage:", result.stdout)
                 self.assertIn("Example:", result.stdout)
 
-    def test_readme_documents_every_subcommand_and_option(self):
-        with open(README) as f:
-            readme = f.read()
-        section = readme.split("<!-- section: cli -->")[1].split("<!-- /section: cli -->")[0]
+    def test_docs_describe_every_subcommand_and_option(self):
+        with open(DOCS) as f:
+            section = f.read()
         for name in SUBCOMMANDS:
             with self.subTest(name):
-                heading = re.search(r"^### `tandrel " + re.escape(name) + r"\b.*$", section, re.M)
-                self.assertIsNotNone(heading, f"no README heading for {name}")
+                heading = re.search(r"^## `tandrel " + re.escape(name) + r"\b.*$", section, re.M)
+                self.assertIsNotNone(heading, f"no heading for {name}")
                 rest = section[heading.end():]
-                following = re.search(r"^### ", rest, re.M)
+                following = re.search(r"^## ", rest, re.M)
                 part = rest[:following.start()] if following else rest
                 self.assertIn("```", part, f"no example output for {name}")
                 options = set(re.findall(r"--[a-z][a-z0-9-]*", run(name, "--help").stdout))
@@ -150,6 +199,16 @@ class HelpTest(unittest.TestCase):
                     self.assertIn(option, part, f"{name}: {option} is not documented")
         for option in ("--verbose", "--json"):
             self.assertIn(option, section)
+
+    def test_bash_completion_offers_what_the_help_lists(self):
+        listed = re.findall(r"^  ([a-z0-9-]+) {2,}", run("--help").stdout.split("Subcommands:")[1],
+                            re.M)
+        self.assertEqual(completions(""), listed)
+        self.assertEqual(set(completions("-")), help_options())
+        for name in listed:
+            with self.subTest(name):
+                self.assertEqual(set(completions("-v", name, "-")), help_options(name))
+        self.assertEqual(completions("read", "h", "--meter", "e"), ["em133", "em235"])
 
     def test_usage_errors_exit_with_2(self):
         cases = [[], ["nosuchcommand"], ["read", "127.0.0.1"], ["info", "127.0.0.1:0"],
@@ -229,17 +288,25 @@ class DocumentsTest(unittest.TestCase):
         self.assertRegex(table, r"\n\s+1\s+datalog\s+25\s+4\n")
         self.assertIn("Data log 1:", table)
 
-    def test_failures_exit_with_1_and_end_with_the_library_message(self):
-        cases = [(("read", self.meter.endpoint, "Nope"), "Unknown point 'Nope'"),
-                 (("info", "127.0.0.1:1", "--timeout", "2"), ".+"),
-                 (("datalog", self.meter.endpoint, "9", "--timeout", "5"), ".+"),
-                 (("datalog", self.meter.endpoint, "1", "--csv", "/nonexistent/dir/x.csv"),
-                  re.escape("Cannot open CSV: /nonexistent/dir/x.csv"))]
-        for args, message in cases:
+    def test_failures_exit_with_1_and_end_with_the_library_message_and_its_hint(self):
+        endpoint = self.meter.endpoint
+        cases = [(("read", endpoint, "Nope", "-m", "em133"), "Unknown point 'Nope'",
+                  "see `tandrel points --meter em133`"),
+                 (("info", "127.0.0.1:1", "--timeout", "2"), "Cannot connect to 127.0.0.1:1",
+                  "is the meter's Modbus TCP server on, and the port right?"),
+                 (("datalog", endpoint, "9", "--timeout", "5"), "Modbus exception 2",
+                  f"this meter has no data log 9; `tandrel logs {endpoint}` lists them"),
+                 (("datalog", "127.0.0.1", "9", "--port", str(self.meter.port), "--csv",
+                   os.devnull), "Modbus exception 2",
+                  f"this meter has no data log 9; `tandrel logs {endpoint}` lists them"),
+                 (("datalog", endpoint, "1", "--csv", "/nonexistent/dir/x.csv"),
+                  "Cannot open CSV: /nonexistent/dir/x.csv", None)]
+        for args, message, hint in cases:
             with self.subTest(args):
                 result = run(*args)
                 self.assertEqual(result.returncode, 1)
-                self.assertRegex(result.stderr, r"(^|\n)tandrel: " + message + r"\n$")
+                tail = "tandrel: " + message + "\n" + (f"hint: {hint}\n" if hint else "")
+                self.assertTrue(("\n" + result.stderr).endswith("\n" + tail), result.stderr)
                 self.assertEqual(result.stdout, "")
 
     def test_verbose_shows_library_messages_with_level(self):
@@ -369,6 +436,111 @@ class ExportsTest(unittest.TestCase):
             self.assertEqual(len(csv_lines(csv)), 30)
 
 
+class CollectTest(unittest.TestCase):
+    """One site, its meters in one process: three read completely (both models,
+    other logs, one on unit 3), one falls silent in the middle of a data log,
+    and one port refuses connections."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.meters = Meter("--datalog-records", "25", "--events", "12", more=[
+            ["--model", "em133"],
+            ["--no-default-logs", "--events", "5"],
+            ["--no-default-logs", "--datalog-records", "60", "--silent-at-block-request", "40"],
+        ]).__enter__()
+        cls.dir = tempfile.TemporaryDirectory()
+        em235, em133, unit3, silent = ["127.0.0.1:%d" % port for port in cls.meters.ports]
+        cls.complete = [(em235, "em235", 1), (em133, "em133", 1), (unit3, "em235", 3)]
+        cls.silent, cls.refused = silent, refused_endpoint()
+        cls.site = write_site(cls.dir.name, [
+            "# the plant", em235, em133 + " em133", "", unit3 + " EM235 3  # on a gateway",
+            silent + " em235 1", cls.refused])
+        cls.out = os.path.join(cls.dir.name, "out")
+        cls.result = run("collect", cls.site, "--out", cls.out, "--jobs", "3", "--timeout", "2",
+                         "--json")
+        cls.meters_by_endpoint = {"%s:%d" % (m["host"], m["port"]): m
+                                  for m in json.loads(cls.result.stdout)["meters"]}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.meters.__exit__(None, None, None)
+        cls.dir.cleanup()
+
+    def folder(self, endpoint, unit):
+        return os.path.join(self.out, endpoint.replace(":", "_") + "_%d" % unit)
+
+    def single_command_csv(self, endpoint, model, unit, name):
+        csv = os.path.join(self.dir.name, "single.csv")
+        log = ["events", endpoint] if name == "events.csv" else ["datalog", endpoint, name[8:-4]]
+        result = run(*log, "--meter", model, "--unit", str(unit), "--csv", csv, "--json")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return read_bytes(csv), json.loads(result.stdout)["records"]
+
+    def test_files_equal_what_the_single_commands_write(self):
+        for endpoint, model, unit in self.complete:
+            with self.subTest(endpoint):
+                summary = self.meters_by_endpoint[endpoint]
+                self.assertEqual(summary["status"], "ok")
+                folder = self.folder(endpoint, unit)
+                same = ("--meter", model, "--unit", str(unit), "--json")
+                for name, command in (("device_info.json", "info"), ("logs.json", "logs")):
+                    expected = run(command, endpoint, *same).stdout
+                    self.assertEqual(read_bytes(os.path.join(folder, name)), expected.encode())
+                logs = json.loads(run("logs", endpoint, *same).stdout)["logs"]
+                names = ["events.csv" if log["type"] == "eventlog" else
+                         "datalog_%d.csv" % log["file_id"] for log in logs]
+                self.assertEqual(sorted(os.listdir(folder)),
+                                 sorted(names + ["device_info.json", "logs.json"]))
+                records = {f["name"]: f.get("records") for f in summary["files"]}
+                for name in names:
+                    text, count = self.single_command_csv(endpoint, model, unit, name)
+                    self.assertEqual(read_bytes(os.path.join(folder, name)), text, name)
+                    self.assertEqual(records[name], count, name)
+
+    def test_failed_meters_are_listed_and_leave_no_unfinished_file(self):
+        self.assertEqual(self.result.returncode, 1, self.result.stderr)
+        silent = self.meters_by_endpoint[self.silent]
+        self.assertEqual((silent["status"], silent["failed_file"]), ("failed", "datalog_1.csv"))
+        self.assertEqual(sorted(os.listdir(self.folder(self.silent, 1))),
+                         ["device_info.json", "logs.json"])
+        refused = self.meters_by_endpoint[self.refused]
+        self.assertEqual((refused["status"], refused["message"]),
+                         ("failed", "Cannot connect to " + self.refused))
+        self.assertFalse(os.path.exists(self.folder(self.refused, 1)))
+        for meter in (silent, refused):
+            self.assertIn("tandrel: %s:%d unit 1: %s: %s\n" % (
+                meter["host"], meter["port"], meter["failed_file"], meter["message"]),
+                self.result.stderr)
+        self.assertIn(refused["message"] + "\nhint: is the meter's Modbus TCP server on",
+                      self.result.stderr)
+        self.assertEqual([f for f in files_below(self.out) if not f.endswith((".csv", ".json"))],
+                         [])
+
+    def test_summary_lists_the_meters_in_the_site_files_order(self):
+        endpoints = [e for e, _, _ in self.complete] + [self.silent, self.refused]
+        self.assertEqual(list(self.meters_by_endpoint), endpoints)
+
+    def test_table_and_exit_0_when_every_meter_is_read(self):
+        with tempfile.TemporaryDirectory() as out:
+            site = write_site(out, ["%s %s %d" % meter for meter in self.complete[:2]])
+            result = run("collect", site, "--out", out)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        rows = result.stdout.splitlines()
+        self.assertRegex(rows[1], r"^127\.0\.0\.1:\d+\s+1\s+em235\s+ok\s+\d:\d\d\.\d\s+"
+                                  r"events\.csv 12, datalog_1\.csv 25, datalog_2\.csv 250")
+        self.assertEqual(rows[-1], "2 of 2 meters read completely into " + out)
+
+    def test_site_file_errors_are_reported_before_anything_is_read(self):
+        good = self.complete[0][0]
+        site = write_site(self.dir.name, [good, "%s em999" % good, "# fine", "%s em133 256" % good,
+                                          good])
+        out = os.path.join(self.dir.name, "never")
+        result = run("collect", site, "--out", out)
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertEqual(re.findall(r"site\.txt:(\d+): ", result.stderr), ["2", "4", "5"])
+        self.assertFalse(os.path.exists(out))
+
+
 class InterruptsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -406,6 +578,20 @@ class InterruptsTest(unittest.TestCase):
         rows = re.findall(r"^\s+\d+\s+2026-", output, re.M)
         self.assertEqual(len(rows), stopped)
 
+    def test_ctrl_c_stops_collect_and_removes_unfinished_files(self):
+        site = write_site(self.dir.name, [self.meter.endpoint + " em235 1",
+                                          self.meter.endpoint + " em235 2"])
+        out = os.path.join(self.dir.name, "site")
+        code, output = run_in_terminal(
+            ["collect", site, "--out", out],
+            ctrl_c_when=lambda out: len(re.findall(r"\] [1-9]\d*/400", out)) >= 2)
+        self.assertEqual(code, 130, output)
+        self.assertEqual(len(re.findall(r"^127\.0\.0\.1:\d+ +[12] +em235 +cancelled +.*"
+                                        r"Cancelled by caller", output, re.M)), 2, output)
+        folder = self.meter.endpoint.replace(":", "_")
+        self.assertEqual(files_below(out), [folder + "_1/device_info.json", folder + "_1/logs.json",
+                                            folder + "_2/device_info.json", folder + "_2/logs.json"])
+
     def test_ctrl_c_ends_live_watch(self):
         code, output = run_in_terminal(
             ["live", self.meter.endpoint, "--watch", "0.2", "--json"],
@@ -438,13 +624,14 @@ class DemoTest(unittest.TestCase):
 
 
 def main():
-    global TANDREL, METER, README
+    global TANDREL, METER, DOCS, COMPLETION
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
     parser.add_argument("--meter", required=True)
-    parser.add_argument("--readme", required=True)
+    parser.add_argument("--docs", required=True)
+    parser.add_argument("--completion", required=True)
     args, rest = parser.parse_known_args()
-    TANDREL, METER, README = args.tandrel, args.meter, args.readme
+    TANDREL, METER, DOCS, COMPLETION = args.tandrel, args.meter, args.docs, args.completion
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -1,9 +1,14 @@
-// A simulated meter for the tool's tests: started with a few switches, prints
-// "PORT <n>" once it listens and serves until its standard input closes.
+// Simulated meters for the tool's tests and the collect benchmark: each group
+// of switches, groups separated by "+", starts one meter in this process.
+// Prints "PORT <n>" per meter, in order, once all listen, and serves until
+// its standard input closes.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/simulator.h"
 
@@ -18,9 +23,12 @@ struct MeterArgs {
     int datalog_records = -1;  // -1: the simulator's default logs
     int events = -1;
     bool unknown_total = false;
+    bool no_default_logs = false;
     int block_delay_ms = 0;
+    int delay_ms = 0;          // every answer
     int diagnostics_register = 0;
     int close_at_request = 0;  // drops the connection at that request, once
+    int silent_at_block_request = 0;  // no answer to the first block read from that request on
 };
 
 void define_logs(Simulator& sim, const MeterArgs& args) {
@@ -41,18 +49,30 @@ void define_logs(Simulator& sim, const MeterArgs& args) {
     }
 }
 
-// Slows every block of a log transfer, so that a test can interrupt one.
-void slow_blocks(Simulator& sim, int delay_ms) {
-    Fault fault;
-    fault.action = FaultAction::Delay;
-    fault.delay_ms = delay_ms;
-    fault.at_addresses(reg::BLOCK_HEADER, reg::BLOCK_HEADER).always();
-    sim.add_fault(fault);
+// Faults on log blocks leave the identity and the log directory alone.
+void add_faults(Simulator& sim, const MeterArgs& args) {
+    if (args.block_delay_ms > 0) {
+        Fault fault;
+        fault.action = FaultAction::Delay;
+        fault.delay_ms = args.block_delay_ms;
+        fault.at_addresses(reg::BLOCK_HEADER, reg::BLOCK_HEADER).always();
+        sim.add_fault(fault);
+    }
+    // Rules match one request number each: these cover a whole block's requests,
+    // so that the first block read from request N on goes unanswered.
+    for (int n = args.silent_at_block_request; n > 0 && n < args.silent_at_block_request + 8; ++n)
+        sim.add_fault(Fault::silence_at_request(n).at_addresses(reg::BLOCK_HEADER,
+                                                                reg::BLOCK_DATA + 125));
+    if (args.close_at_request > 0) sim.add_fault(Fault::close_at_request(args.close_at_request));
+    if (args.delay_ms > 0) {  // last: the first rule that matches acts, and this one matches all
+        Fault fault;
+        fault.action = FaultAction::Delay;
+        fault.delay_ms = args.delay_ms;
+        sim.add_fault(fault.always());
+    }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+std::unique_ptr<Simulator> start_meter(std::vector<std::string> argv) {
     MeterArgs args;
     CLI::App app{"Simulated meter for the command-line tests"};
     app.add_option("--model", args.model);
@@ -61,29 +81,50 @@ int main(int argc, char** argv) {
     app.add_option("--datalog-records", args.datalog_records);
     app.add_option("--events", args.events);
     app.add_flag("--unknown-total", args.unknown_total);
+    app.add_flag("--no-default-logs", args.no_default_logs);
     app.add_option("--block-delay-ms", args.block_delay_ms);
+    app.add_option("--delay-ms", args.delay_ms);
     app.add_option("--diagnostics-register", args.diagnostics_register);
     app.add_option("--close-at-request", args.close_at_request);
-    CLI11_PARSE(app, argc, argv);
+    app.add_option("--silent-at-block-request", args.silent_at_block_request);
+    std::reverse(argv.begin(), argv.end());  // CLI11 takes the vector's last item first
+    app.parse(argv);
 
-    Simulator sim(args.model == "em133" ? Model::EM133 : Model::EM235, SimOptions::deterministic());
-    define_logs(sim, args);
-    if (args.block_delay_ms > 0) slow_blocks(sim, args.block_delay_ms);
-    if (args.close_at_request > 0) sim.add_fault(Fault::close_at_request(args.close_at_request));
+    SimOptions options = SimOptions::deterministic();
+    options.default_logs = !args.no_default_logs;
+    auto sim = std::make_unique<Simulator>(args.model == "em133" ? Model::EM133 : Model::EM235,
+                                           options);
+    define_logs(*sim, args);
+    add_faults(*sim, args);
     if (args.diagnostics_register > 0)
-        sim.set_diagnostics(static_cast<std::uint16_t>(args.diagnostics_register - 1), 1, 0x0001,
-                            0x0010);
+        sim->set_diagnostics(static_cast<std::uint16_t>(args.diagnostics_register - 1), 1, 0x0001,
+                             0x0010);
+    sim->start(args.address, static_cast<std::uint16_t>(args.port));
+    return sim;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::vector<std::string>> groups(1);
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "+")
+            groups.emplace_back();
+        else
+            groups.back().push_back(argv[i]);
+    }
+    std::vector<std::unique_ptr<Simulator>> meters;
     try {
-        sim.start(args.address, static_cast<std::uint16_t>(args.port));
+        for (const auto& group : groups) meters.push_back(start_meter(group));
     } catch (const std::exception& e) {
         std::printf("ERROR %s\n", e.what());
         return 1;
     }
-    std::printf("PORT %u\n", static_cast<unsigned>(sim.port()));
+    for (const auto& meter : meters) std::printf("PORT %u\n", static_cast<unsigned>(meter->port()));
     std::fflush(stdout);
     std::string line;
     while (std::getline(std::cin, line)) {
     }
-    sim.stop();
+    for (auto& meter : meters) meter->stop();
     return 0;
 }

@@ -5,9 +5,6 @@
 
 #include <cstring>
 
-#include "exit_codes.h"
-#include "verbose_log.h"
-
 namespace tandrel_cli {
 namespace {
 

@@ -1,17 +1,14 @@
 // tandrel demo: starts the simulated meter in-process on loopback and runs
 // every capability against it, printing what a user would see.
-#include <stdlib.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 
 #include "commands.h"
-#include "exit_codes.h"
-#include "interrupt.h"
 #include "library_call.h"
-#include "log_runs.h"
+#include "log_transfer.h"
+#include "platform.h"
 #include "sim/simulator.h"
 #include "tandrel.h"
 
@@ -30,23 +27,15 @@ void announce(const std::string& command_line) {
 
 // The first data log that holds records, or 0 when the meter has none.
 int first_datalog(const Target& target) {
-    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
-        return tandrel_list_logs(target.host.c_str(), target.meter.c_str(),
-                                 target.options.c_str(), out, out_len, err, err_len);
-    });
+    CallResult result = fetch_document(tandrel_list_logs, target);
     if (result.status < 0) return 0;
-    JsonValue doc = parse_json(result.text);
-    for (const auto& log : doc["logs"].items)
-        if (log["type"].str() == "datalog" && log["records"].str() != "0")
-            return std::atoi(log["file_id"].str().c_str());
+    for (const ListedLog& log : listed_logs(parse_json(result.text)))
+        if (log.kind == LogKind::Datalog && log.file_id > 0 && log.records != 0) return log.file_id;
     return 0;
 }
 
 std::string make_out_dir(const std::string& requested) {
-    if (!requested.empty()) return requested;
-    char pattern[] = "/tmp/tandrel-demo-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a directory in /tmp");
-    return pattern;
+    return requested.empty() ? make_temp_dir("tandrel-demo-") : requested;
 }
 
 // The first lines of a CSV file the library wrote, as `head` would show them.
@@ -92,7 +81,7 @@ int run_demo(const DemoOptions& options) {
     std::string endpoint = "127.0.0.1:" + std::to_string(simulator.port());
     std::printf("tandrel %s: simulated %s meter listening on %s\n", tandrel_version(),
                 options.meter.c_str(), endpoint.c_str());
-    Target target{"127.0.0.1", options.meter, options_text(simulator.port(), -1, 5000)};
+    Target target{"127.0.0.1", options.meter, options_text(simulator.port(), -1, 5000), endpoint};
     std::string dir = make_out_dir(options.out_dir);
     int code = run_steps(target, endpoint, dir);
     if (code == EXIT_OK)

@@ -7,9 +7,6 @@
 #include <sstream>
 
 #include "commands.h"
-#include "exit_codes.h"
-#include "fixed_port.h"
-#include "json_out.h"
 #include "library_call.h"
 #include "table.h"
 #include "tandrel.h"
@@ -59,7 +56,9 @@ int run_diagnostics(const DiagnosticsOptions& options) {
     int status = tandrel_export_em235_diagnostics(host.c_str(), options.unit, options.register_no,
                                                   options.count, options.word_order.c_str(),
                                                   options.csv_path.c_str(), err.data(), err.size());
-    if (status < 0) return report_failure(status, err.str());
+    FailureContext context;
+    context.address = host;
+    if (status < 0) return report_failure(status, err.str(), context);
     if (options.json)
         std::printf("{\"csv\":%s,\"bits\":%d}\n", json_string(options.csv_path).c_str(), status);
     else

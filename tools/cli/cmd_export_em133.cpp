@@ -7,9 +7,6 @@
 #include <set>
 
 #include "commands.h"
-#include "exit_codes.h"
-#include "fixed_port.h"
-#include "json_out.h"
 #include "library_call.h"
 #include "tandrel.h"
 
@@ -26,7 +23,7 @@ struct ExportEm133Options {
     bool json = false;
 };
 
-std::set<std::string> export_files(const std::string& dir) {
+std::set<std::string> em133_csv_files(const std::string& dir) {
     std::set<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -55,14 +52,16 @@ void print_result(const ExportEm133Options& options, int records,
 
 int run_export_em133(const ExportEm133Options& options) {
     std::string host = host_on_port_502(options.host, "export-em133");
-    std::set<std::string> before = export_files(options.dir);
+    std::set<std::string> before = em133_csv_files(options.dir);
     ErrorBuffer err;
     int status = tandrel_export_em133_all(host.c_str(), options.set_clock ? 1 : 0,
                                           options.clock_param, options.dir.c_str(), err.data(),
                                           err.size());
-    if (status < 0) return report_failure(status, err.str());
+    FailureContext context;
+    context.address = host;
+    if (status < 0) return report_failure(status, err.str(), context);
     std::set<std::string> created;
-    for (const auto& name : export_files(options.dir))
+    for (const auto& name : em133_csv_files(options.dir))
         if (before.count(name) == 0) created.insert(name);
     print_result(options, status, created);
     return EXIT_OK;

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "print_document.h"
+#include "library_call.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -18,11 +18,8 @@ struct InfoOptions {
 }  // namespace
 
 int run_info(const Target& target, bool json) {
-    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
-        return tandrel_read_device_info(target.host.c_str(), target.meter.c_str(),
-                                        target.options.c_str(), out, out_len, err, err_len);
-    });
-    return print_document(result, json, device_info_text);
+    return print_document(fetch_document(tandrel_read_device_info, target), json,
+                          device_info_text, failure_context(target));
 }
 
 CommandRun declare_info(CLI::App& parent) {

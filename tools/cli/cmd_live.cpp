@@ -1,6 +1,4 @@
 // tandrel live HOST: the model's live set, once or every N seconds.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
@@ -8,9 +6,8 @@
 #include <thread>
 
 #include "commands.h"
-#include "exit_codes.h"
-#include "interrupt.h"
-#include "print_document.h"
+#include "library_call.h"
+#include "platform.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -32,7 +29,7 @@ void wait_or_interrupt(double seconds) {
 
 int watch(const Target& target, const LiveOptions& options) {
     install_interrupt_handler();
-    bool clear = !options.json && isatty(STDOUT_FILENO) != 0;
+    bool clear = !options.json && is_terminal(stdout);
     while (!interrupt_requested()) {
         if (clear) std::fputs("\x1b[H\x1b[2J", stdout);
         int code = run_live_once(target, options.json);
@@ -47,11 +44,8 @@ int watch(const Target& target, const LiveOptions& options) {
 }  // namespace
 
 int run_live_once(const Target& target, bool json) {
-    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
-        return tandrel_read_live_ex(target.host.c_str(), target.meter.c_str(),
-                                    target.options.c_str(), out, out_len, err, err_len);
-    });
-    return print_document(result, json, readings_text);
+    return print_document(fetch_document(tandrel_read_live_ex, target), json, readings_text,
+                          failure_context(target));
 }
 
 CommandRun declare_live(CLI::App& parent) {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "print_document.h"
+#include "library_call.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -18,11 +18,8 @@ struct LogsOptions {
 }  // namespace
 
 int run_logs(const Target& target, bool json) {
-    CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
-        return tandrel_list_logs(target.host.c_str(), target.meter.c_str(),
-                                 target.options.c_str(), out, out_len, err, err_len);
-    });
-    return print_document(result, json, log_directory_text);
+    return print_document(fetch_document(tandrel_list_logs, target), json, log_directory_text,
+                          failure_context(target));
 }
 
 CommandRun declare_logs(CLI::App& parent) {

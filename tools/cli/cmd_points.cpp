@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "print_document.h"
+#include "library_call.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -19,7 +19,7 @@ int run_points(const PointsOptions& options) {
     CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
         return tandrel_list_points(options.meter.c_str(), out, out_len, err, err_len);
     });
-    return print_document(result, options.json, point_listing_text);
+    return print_document(result, options.json, point_listing_text, FailureContext{});
 }
 
 }  // namespace
@@ -28,9 +28,7 @@ CommandRun declare_points(CLI::App& parent) {
     auto options = std::make_shared<PointsOptions>();
     CLI::App* app = parent.add_subcommand(
         "points", "List the points a meter model offers (no meter needed)");
-    app->add_option("-m,--meter", options->meter, "Meter model: em133, em235 or pm335")
-        ->capture_default_str()
-        ->transform(CLI::IsMember({"em133", "em235", "pm335"}, CLI::ignore_case));
+    add_meter_option(*app, options->meter);
     add_json_flag(*app, options->json);
     app->footer("Example: tandrel points --meter em133");
     return [options] { return run_points(*options); };

@@ -3,8 +3,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "point_list.h"
-#include "print_document.h"
+#include "library_call.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -26,7 +25,7 @@ int run_read(const Target& target, const std::vector<std::string>& names, bool j
                                    target.options.c_str(), points.c_str(), out, out_len, err,
                                    err_len);
     });
-    return print_document(result, json, readings_text);
+    return print_document(result, json, readings_text, failure_context(target));
 }
 
 CommandRun declare_read(CLI::App& parent) {

@@ -1,21 +1,15 @@
 // The one list of subcommands, in the order `tandrel --help` shows them.
 #include "commands.h"
 
-#include <CLI/CLI.hpp>
-
 namespace tandrel_cli {
 
 const std::vector<CommandDeclare>& command_list() {
     static const std::vector<CommandDeclare> COMMANDS = {
         declare_info,     declare_points,  declare_read,         declare_live,
         declare_logs,     declare_datalog, declare_events,       declare_export_em133,
-        declare_diagnostics, declare_demo,
+        declare_diagnostics, declare_collect, declare_demo,
     };
     return COMMANDS;
-}
-
-void add_json_flag(CLI::App& app, bool& json) {
-    app.add_flag("--json", json, "Print the library's JSON instead of tables");
 }
 
 }  // namespace tandrel_cli

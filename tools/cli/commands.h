@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "target.h"
+#include "arguments.h"
 
 namespace CLI {
 class App;
@@ -30,6 +30,7 @@ CommandRun declare_datalog(CLI::App& parent);
 CommandRun declare_events(CLI::App& parent);
 CommandRun declare_export_em133(CLI::App& parent);
 CommandRun declare_diagnostics(CLI::App& parent);
+CommandRun declare_collect(CLI::App& parent);
 CommandRun declare_demo(CLI::App& parent);
 
 // Work shared with `demo`, which runs the same steps against its simulator.
@@ -37,8 +38,5 @@ int run_info(const Target& target, bool json);
 int run_read(const Target& target, const std::vector<std::string>& points, bool json);
 int run_live_once(const Target& target, bool json);
 int run_logs(const Target& target, bool json);
-
-// Adds --json to a subcommand.
-void add_json_flag(CLI::App& app, bool& json);
 
 }  // namespace tandrel_cli

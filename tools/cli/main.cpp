@@ -4,10 +4,8 @@
 #include <iostream>
 
 #include "commands.h"
-#include "exit_codes.h"
+#include "library_call.h"
 #include "tandrel.h"
-#include "usage_error.h"
-#include "verbose_log.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Progress texts: bar, spinner and plain lines.
-#include "progress_bar.h"
+#include "progress.h"
 
 #include <gtest/gtest.h>
 

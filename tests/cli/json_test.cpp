@@ -1,5 +1,5 @@
 // The tool's JSON reader: numbers keep the library's digits, strings unescape.
-#include "json_reader.h"
+#include "json.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +44,15 @@ TEST(ParseJson, MissingMemberIsNull) {
     JsonValue doc = parse_json("{\"a\":1}");
     EXPECT_EQ(doc["b"].kind, JsonValue::Kind::Null);
     EXPECT_EQ(doc["b"]["c"].str(), "");
+}
+
+TEST(JsonInteger, OnlyWholeNumbersThatFitAnInt) {
+    JsonValue doc = parse_json(
+        "{\"a\":12,\"b\":-1,\"c\":1.5,\"d\":\"7\",\"e\":4294967296,\"f\":true}");
+    EXPECT_EQ(doc["a"].integer(), 12);
+    EXPECT_EQ(doc["b"].integer(0), -1);
+    for (const char* key : {"c", "d", "e", "f", "missing"})
+        EXPECT_EQ(doc[key].integer(-7), -7) << key;
 }
 
 TEST(ParseJson, RejectsMalformedText) {

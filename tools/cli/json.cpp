@@ -1,6 +1,10 @@
-// Recursive-descent JSON reader; numbers stay text.
-#include "json_reader.h"
+// Recursive-descent JSON reader, numbers kept as text; JSON string quoting.
+#include "json.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -171,6 +175,32 @@ const JsonValue& JsonValue::operator[](const std::string& key) const {
     return NONE;
 }
 
+int JsonValue::integer(int fallback) const {
+    if (kind != Kind::Number || text.empty()) return fallback;
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX) return fallback;
+    return static_cast<int>(value);
+}
+
 JsonValue parse_json(const std::string& text) { return Reader(text).document(); }
+
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
 
 }  // namespace tandrel_cli

@@ -1,9 +1,8 @@
-// HOST:PORT splitting and the options text built from the command line.
-#include "target.h"
+// HOST:PORT splitting, the options text built from the command line, and
+// POINT arguments: numbers bare, names quoted with quotes and backslashes escaped.
+#include "arguments.h"
 
 #include <gtest/gtest.h>
-
-#include "usage_error.h"
 
 namespace tandrel_cli {
 namespace {
@@ -57,11 +56,40 @@ TEST(ResolveTarget, TakesThePortFromEitherPlace) {
     EXPECT_EQ(resolve_target(args).options, "{\"port\":1502,\"timeout_ms\":2500}");
 }
 
+TEST(ResolveTarget, NamesTheMeterAsACommandLineWould) {
+    ConnectionArgs args;
+    args.host = "[::1]:1502";
+    EXPECT_EQ(resolve_target(args).address, "[::1]:1502");
+    args.host = "h";
+    EXPECT_EQ(resolve_target(args).address, "h");
+    args.port = 1502;
+    EXPECT_EQ(resolve_target(args).address, "h:1502");
+}
+
 TEST(ResolveTarget, RefusesContradictingPorts) {
     ConnectionArgs args;
     args.host = "h:1502";
     args.port = 502;
     EXPECT_THROW(resolve_target(args), UsageError);
+}
+
+struct ListCase {
+    std::vector<std::string> points;
+    const char* text;
+};
+
+const ListCase LIST_CASES[] = {
+    {{"4352"}, "4352"},
+    {{"0x1100", "0X1a"}, "0x1100,0X1a"},
+    {{"V1", "Total kW"}, "\"V1\",\"Total kW\""},
+    {{"-1", "+7"}, "-1,+7"},  // the library reports the range error in its own words
+    {{"0x", "12a", "1 2"}, "\"0x\",\"12a\",\"1 2\""},
+    {{"a\"b", "c\\d"}, "\"a\\\"b\",\"c\\\\d\""},
+    {{"[", "]", ","}, "\"[\",\"]\",\",\""},
+};
+
+TEST(PointListText, QuotesEverythingThatIsNotANumber) {
+    for (const auto& c : LIST_CASES) EXPECT_EQ(point_list_text(c.points), c.text) << c.text;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// A small JSON reader for the library's own documents and stream lines. It
-// keeps numbers as the text the library wrote, because the meter's values
-// carry fixed decimals (230.50 must not come out as 230.5).
+// The tool's JSON: a small reader for the library's own documents and stream
+// lines, and the quoting of the tool's own summaries. The reader keeps numbers
+// as the text the library wrote, because the meter's values carry fixed
+// decimals (230.50 must not come out as 230.5).
 #pragma once
 
 #include <string>
@@ -20,9 +21,15 @@ struct JsonValue {
     const JsonValue& operator[](const std::string& key) const;
     // Text of a string, number or truth value; "" for the others.
     const std::string& str() const { return text; }
+    // A whole number that fits an int, or `fallback` for anything else.
+    int integer(int fallback = -1) const;
 };
 
 // Throws std::runtime_error("Malformed JSON from the library at byte N").
 JsonValue parse_json(const std::string& text);
+
+// The text between double quotes, with quotes, backslashes and control bytes
+// escaped as the library escapes its own texts.
+std::string json_string(const std::string& text);
 
 }  // namespace tandrel_cli

@@ -1,0 +1,207 @@
+// One meter's files, written whole or not at all, and the workers that read
+// the meters of a site side by side.
+#include "collect.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "library_call.h"
+#include "log_transfer.h"
+#include "platform.h"
+#include "tandrel.h"
+
+namespace tandrel_cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr auto DISPLAY_EVERY = std::chrono::milliseconds(100);
+
+struct MeterJob {
+    Target target;
+    fs::path dir;
+    std::string label;  // "192.0.2.10:502 u1", the start of its progress lines
+    ProgressBoard& board;
+    int slot;
+    MeterReport report;
+};
+
+struct ExportProgress {
+    ProgressBoard& board;
+    int slot;
+};
+
+int TANDREL_CALL on_export_progress(int done, int total, void* user) {
+    auto& progress = *static_cast<ExportProgress*>(user);
+    progress.board.update(progress.slot, done, total);
+    return interrupt_requested() ? 1 : 0;
+}
+
+// Records why the meter stopped; returns false so that the caller stops too.
+bool stop(MeterJob& job, const std::string& file, int status, const std::string& message) {
+    job.report.status = status == -2 ? MeterStatus::Cancelled : MeterStatus::Failed;
+    job.report.failed_file = file;
+    job.report.message = message;
+    return false;
+}
+
+fs::path part_of(const fs::path& path) { return fs::path(path.string() + ".part"); }
+
+void remove_quietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+// Gives a complete part its name; the file it replaces is never seen half-written.
+bool publish(MeterJob& job, const std::string& name, int records) {
+    fs::path path = job.dir / name;
+    std::error_code ec;
+    fs::rename(part_of(path), path, ec);
+    if (ec) {
+        remove_quietly(part_of(path));
+        return stop(job, name, -1, "Cannot rename " + part_of(path).string() + ": " + ec.message());
+    }
+    job.report.files.push_back({name, records});
+    return true;
+}
+
+bool save_document(MeterJob& job, const std::string& name, MeterDocumentCall call,
+                   std::string& text) {
+    job.board.begin(job.slot, job.label + " " + name, false);
+    CallResult result = fetch_document(call, job.target);
+    if (result.status < 0) return stop(job, name, result.status, result.error);
+    fs::path part = part_of(job.dir / name);
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << result.text << '\n';
+    out.close();
+    if (!out) {
+        remove_quietly(part);
+        return stop(job, name, -1, "Cannot write " + part.string());
+    }
+    text = std::move(result.text);
+    return publish(job, name, -1);
+}
+
+std::string log_file_name(const ListedLog& log) {
+    return log.kind == LogKind::Datalog ? "datalog_" + std::to_string(log.file_id) + ".csv"
+                                        : std::string("events.csv");
+}
+
+bool save_log(MeterJob& job, const ListedLog& log) {
+    std::string name = log_file_name(log);
+    job.board.begin(job.slot, job.label + " " + name, true);
+    std::string part = part_of(job.dir / name).string();
+    ExportProgress progress{job.board, job.slot};
+    auto export_ex = log.kind == LogKind::Datalog ? tandrel_export_datalog_ex
+                                                  : tandrel_export_eventlog_ex;
+    ErrorBuffer err;
+    int status = export_ex(job.target.host.c_str(), job.target.meter.c_str(), log.file_id,
+                           part.c_str(), job.target.options.c_str(), on_export_progress, &progress,
+                           err.data(), err.size());
+    if (status < 0) {
+        remove_quietly(part);
+        return stop(job, name, status, err.str());
+    }
+    return publish(job, name, status);
+}
+
+bool go_on(MeterJob& job) {
+    return !interrupt_requested() || stop(job, "", -2, "Cancelled by caller");
+}
+
+void run_steps(MeterJob& job) {
+    std::error_code ec;
+    fs::create_directories(job.dir, ec);
+    if (ec) {
+        stop(job, "", -1, "Cannot create directory " + job.dir.string() + ": " + ec.message());
+        return;
+    }
+    std::string info;
+    std::string directory;
+    if (!go_on(job) || !save_document(job, "device_info.json", tandrel_read_device_info, info) ||
+        !go_on(job) || !save_document(job, "logs.json", tandrel_list_logs, directory))
+        return;
+    for (const ListedLog& log : listed_logs(parse_json(directory)))
+        if (!go_on(job) || !save_log(job, log)) return;
+    job.report.status = MeterStatus::Ok;
+}
+
+MeterReport collect_meter(const SiteMeter& meter, const CollectSettings& settings,
+                          ProgressBoard& board, int slot) {
+    auto start = std::chrono::steady_clock::now();
+    std::string options = options_text(meter.port, meter.unit, settings.timeout_ms);
+    Target target{meter.host, meter.model, options, meter_endpoint(meter)};
+    MeterJob job{target, fs::path(settings.out_dir) / meter_dir_name(meter),
+                 meter_endpoint(meter) + " u" + std::to_string(meter.unit),
+                 board, slot, MeterReport{meter, MeterStatus::NotStarted, {}, "", "", 0}};
+    try {
+        run_steps(job);
+    } catch (const std::exception& e) {
+        stop(job, "", -1, e.what());
+    }
+    board.end(slot);
+    // A folder of this run's making with nothing in it is taken away again.
+    if (job.report.files.empty()) {
+        std::error_code ignored;
+        fs::remove(job.dir, ignored);
+    }
+    job.report.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return job.report;
+}
+
+}  // namespace
+
+const char* status_name(MeterStatus status) {
+    switch (status) {
+        case MeterStatus::Ok: return "ok";
+        case MeterStatus::Failed: return "failed";
+        case MeterStatus::Cancelled: return "cancelled";
+        case MeterStatus::NotStarted: return "not started";
+    }
+    return "";
+}
+
+std::vector<MeterReport> collect_site(const std::vector<SiteMeter>& meters,
+                                      const CollectSettings& settings, ProgressBoard& board,
+                                      const std::function<void(const MeterReport&)>& finished) {
+    std::vector<MeterReport> reports(meters.size());
+    for (size_t i = 0; i < meters.size(); ++i) reports[i].meter = meters[i];
+    std::atomic<size_t> next{0};
+    std::atomic<int> running{0};
+    auto work = [&](int slot) {
+        for (size_t i; !interrupt_requested() && (i = next++) < meters.size();) {
+            reports[i] = collect_meter(meters[i], settings, board, slot);
+            finished(reports[i]);
+        }
+        --running;
+    };
+    size_t jobs = std::min(static_cast<size_t>(std::max(settings.jobs, 1)), meters.size());
+    std::vector<std::thread> workers;
+    for (size_t slot = 0; slot < jobs; ++slot) {
+        ++running;
+        try {
+            workers.emplace_back(work, static_cast<int>(slot));
+        } catch (const std::system_error&) {  // fewer threads than asked: the others share the work
+            --running;
+            break;
+        }
+    }
+    if (workers.empty()) throw std::runtime_error("Cannot start a thread to read the meters");
+    while (running > 0) {
+        board.draw();
+        std::this_thread::sleep_for(DISPLAY_EVERY);
+    }
+    for (auto& worker : workers) worker.join();
+    board.close();
+    return reports;
+}
+
+}  // namespace tandrel_cli

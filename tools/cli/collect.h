@@ -1,0 +1,50 @@
+// The work of `tandrel collect`: each meter's identity, log directory, data
+// logs and event log read into its own folder, up to `jobs` meters at once.
+// Every meter runs on its own thread and connection; the tool holds no lock
+// around a library call, so the calls run side by side as the library allows.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "progress.h"
+#include "site_file.h"
+
+namespace tandrel_cli {
+
+struct CollectSettings {
+    std::string out_dir;
+    int jobs = 8;
+    int timeout_ms = 0;  // 0: the library's default
+};
+
+enum class MeterStatus { Ok, Failed, Cancelled, NotStarted };
+
+struct CollectedFile {
+    std::string name;
+    int records = -1;  // -1: a JSON document, not a log
+};
+
+struct MeterReport {
+    SiteMeter meter;
+    MeterStatus status = MeterStatus::NotStarted;
+    std::vector<CollectedFile> files;  // complete files, in the order they were written
+    std::string failed_file;           // the file in the making when the meter failed or stopped
+    std::string message;               // why it failed: the library's message, or the tool's
+    double seconds = 0;
+};
+
+// "ok", "failed", "cancelled", "not started".
+const char* status_name(MeterStatus status);
+
+// Reads every meter and returns one report per meter, in the site file's
+// order. A file appears under its name only when complete: it is written as
+// NAME.part and renamed, and a part left by a failure or Ctrl-C is removed.
+// After Ctrl-C no further meter starts. `finished` runs on the worker thread
+// of each meter that ran.
+std::vector<MeterReport> collect_site(const std::vector<SiteMeter>& meters,
+                                      const CollectSettings& settings, ProgressBoard& board,
+                                      const std::function<void(const MeterReport&)>& finished);
+
+}  // namespace tandrel_cli

@@ -1,0 +1,96 @@
+// Site-file lines to meters, with one message per malformed line.
+#include "site_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "arguments.h"
+
+namespace tandrel_cli {
+namespace {
+
+const char* const MODELS[] = {"em133", "em235", "pm335"};
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool is_model(const std::string& text) {
+    return std::find(std::begin(MODELS), std::end(MODELS), lower(text)) != std::end(MODELS);
+}
+
+// 0-255 in decimal digits, or -1.
+int unit_id(const std::string& text) {
+    bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+    if (text.empty() || text.size() > 3 || !digits) return -1;
+    int value = std::stoi(text);
+    return value <= 255 ? value : -1;
+}
+
+std::vector<std::string> fields_of(const std::string& line) {
+    std::istringstream stream(line.substr(0, line.find('#')));
+    std::vector<std::string> fields;
+    for (std::string field; stream >> field;) fields.push_back(field);
+    return fields;
+}
+
+// The meter a line names; throws UsageError with the reason when it names none.
+SiteMeter meter_of(const std::vector<std::string>& fields) {
+    SiteMeter meter;
+    Endpoint endpoint = split_host_port(fields[0]);
+    meter.host = endpoint.host;
+    if (endpoint.port > 0) meter.port = endpoint.port;
+    if (fields.size() > 1) {
+        if (!is_model(fields[1]))
+            throw UsageError("unknown model '" + fields[1] +
+                             "' (expected em133, em235 or pm335 before the unit id)");
+        meter.model = lower(fields[1]);
+    }
+    if (fields.size() > 2) {
+        meter.unit = unit_id(fields[2]);
+        if (meter.unit < 0) throw UsageError("bad unit id '" + fields[2] + "' (expected 0-255)");
+    }
+    if (fields.size() > 3) throw UsageError("unexpected '" + fields[3] + "' after the unit id");
+    return meter;
+}
+
+}  // namespace
+
+SiteFile parse_site_file(const std::string& text) {
+    SiteFile site;
+    std::map<std::string, int> first_line_of;  // by folder: two lines must not share one
+    std::istringstream stream(text);
+    std::string line;
+    for (int number = 1; std::getline(stream, line); ++number) {
+        std::vector<std::string> fields = fields_of(line);
+        if (fields.empty()) continue;
+        try {
+            SiteMeter meter = meter_of(fields);
+            meter.line = number;
+            auto known = first_line_of.emplace(meter_dir_name(meter), number);
+            if (!known.second)
+                throw UsageError("the same meter as line " + std::to_string(known.first->second));
+            site.meters.push_back(meter);
+        } catch (const UsageError& e) {
+            site.errors.push_back({number, e.what()});
+        }
+    }
+    if (site.meters.empty() && site.errors.empty()) site.errors.push_back({0, "no meters"});
+    return site;
+}
+
+std::string meter_dir_name(const SiteMeter& meter) {
+    std::string host = meter.host;
+    for (char& c : host)
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr)
+            c = '-';
+    return host + "_" + std::to_string(meter.port) + "_" + std::to_string(meter.unit);
+}
+
+std::string meter_endpoint(const SiteMeter& meter) { return endpoint_text(meter.host, meter.port); }
+
+}  // namespace tandrel_cli

@@ -1,0 +1,39 @@
+// The site file of `tandrel collect`: one meter per line,
+// `HOST[:PORT] [MODEL] [UNIT]` (model em235 and unit 1 by default), with `#`
+// comments and blank lines. Parsing is pure: the text comes in, the meters
+// and every malformed line's message go out.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tandrel_cli {
+
+struct SiteMeter {
+    std::string host;
+    int port = 502;
+    std::string model = "em235";
+    int unit = 1;
+    int line = 0;  // where the file names it, from 1
+};
+
+struct SiteError {
+    int line;  // 0: the file as a whole
+    std::string message;
+};
+
+struct SiteFile {
+    std::vector<SiteMeter> meters;
+    std::vector<SiteError> errors;  // in line order; any error means nothing may be read
+};
+
+SiteFile parse_site_file(const std::string& text);
+
+// "<host>_<port>_<unit>", the meter's folder under --out. Characters that a
+// file name cannot hold on every system (the colons of an IPv6 address) become '-'.
+std::string meter_dir_name(const SiteMeter& meter);
+
+// "192.0.2.10:502", "[::1]:1502": the meter as the summary names it.
+std::string meter_endpoint(const SiteMeter& meter);
+
+}  // namespace tandrel_cli
