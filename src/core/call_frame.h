@@ -9,7 +9,6 @@
 #include <string>
 
 #include "log_sink.h"
-#include "platform/thread_exit.h"
 #include "tandrel.h"
 
 namespace tandrel {
@@ -42,8 +41,9 @@ void deliver(tandrel_output_cb cb, void* user, const std::string& text);
 void report_progress(tandrel_progress_cb cb, void* user, int done, int total);
 
 // Runs the work of one exported function: every exception becomes a status
-// and the error text, but for the end of a host thread (pthread_exit or a
-// cancellation inside a callback or a wait), which must pass on unwinding.
+// and the error text. The end of a host thread (glibc's pthread_exit or a
+// cancellation, inside a callback or a wait) unwinds the stack without a C++
+// exception behind it: it must pass, or the C library aborts the process.
 template <typename Work>
 int run_safe(char* err, int err_len, Work&& work) {
     if (err != nullptr && err_len >= 1) err[0] = '\0';
@@ -55,16 +55,14 @@ int run_safe(char* err, int err_len, Work&& work) {
     } catch (const std::exception& e) {
         try {
             log_msg(LogLevel::Error, e.what());
-        } catch (const platform::ThreadExit&) {
-            throw;
         } catch (...) {
+            if (!std::current_exception()) throw;  // the thread is ending
             // A failing log delivery must not hide the caller's error text.
         }
         set_error(e.what(), err, err_len);
         return -1;
-    } catch (const platform::ThreadExit&) {
-        throw;
     } catch (...) {
+        if (!std::current_exception()) throw;  // the thread is ending
         set_error("Unknown error", err, err_len);
         return -1;
     }
