@@ -96,8 +96,7 @@ def main():
 
     print("Measured %s on %s with bench/collect_bench.py, as `bash scripts/bench.sh` runs it "
           "(Release): %d simulated meters in one process, each answering every request after "
-          "a delay of %d ms (the simulator sleeps in steps of 10 ms, so an answer takes about "
-          "10 ms), each with one data log of %d records; one run per job count. Tool CPU is "
+          "a delay of %d ms, each with one data log of %d records; one run per job count. Tool CPU is "
           "the tool's process alone.\n" % (started, about, args.meters, args.delay_ms,
                                              args.records))
     print("| --jobs | wall s | speed-up | ideal | tool CPU s | tool CPU us per record |")

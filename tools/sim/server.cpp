@@ -1,6 +1,7 @@
 // Accept loop and connection threads; see server.h.
 #include "server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <vector>
@@ -16,10 +17,18 @@ using tandrel::platform::WaitResult;
 
 constexpr int WAIT_SLICE_MS = 50;
 
-bool send_delivery(Socket& sock, const Delivery& d, const std::atomic<bool>& stopping) {
-    for (int waited = 0; waited < d.delay_ms && !stopping; waited += 10) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Sleeps until the delay is over, in slices, so that a stop is noticed soon.
+void delay(int delay_ms, const std::atomic<bool>& stopping) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(delay_ms);
+    constexpr Clock::duration SLICE = std::chrono::milliseconds(10);
+    for (Clock::time_point now = Clock::now(); now < until && !stopping; now = Clock::now()) {
+        std::this_thread::sleep_for(std::min(SLICE, until - now));
     }
+}
+
+bool send_delivery(Socket& sock, const Delivery& d, const std::atomic<bool>& stopping) {
+    delay(d.delay_ms, stopping);
     if (d.frame.empty()) return true;
     if (!d.one_byte_segments) return sock.send_all(d.frame.data(), d.frame.size());
     // The short pause keeps the bytes from merging in the peer's receive
