@@ -1,16 +1,24 @@
 # Installs the library, its header, a CMake package (tandrel::tandrel) and a
-# pkg-config file.
+# pkg-config file, in components that become the release packages:
+# runtime (the shared library), development (header, link library, CMake and
+# pkg-config files) and tools (the two programs); see cmake/Packaging.cmake.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS tandrel EXPORT tandrelTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/tandrel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/tandrel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  COMPONENT development)
+if(MINGW)
+  # For MSVC hosts: lib /def:tandrel.def /machine:x64 /out:tandrel.lib
+  install(FILES ${PROJECT_BINARY_DIR}/src/tandrel.def DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    COMPONENT development)
+endif()
 
 install(EXPORT tandrelTargets NAMESPACE tandrel::
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel COMPONENT development)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/tandrelConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel)
@@ -18,7 +26,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/tandrelConfigVersio
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfigVersion.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel COMPONENT development)
 
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tandrel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT development)

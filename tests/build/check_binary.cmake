@@ -1,6 +1,8 @@
 # Reads the export (and for a DLL the import) table of the built library and
 # compares it with the public header. Run with cmake -P; the variables CHECK,
 # FORMAT (elf|pe), TOOL (nm or objdump), LIBRARY and HEADER come from -D.
+# system_imports also reads the tool's programs, with ALLOW naming DLLs of
+# ours that they may import besides Windows' own.
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/binary_tables.cmake)
 
@@ -34,7 +36,8 @@ elseif(CHECK STREQUAL "system_imports")
   endif()
   foreach(dll IN LISTS imported)
     is_system_dll(${dll} system)
-    if(NOT system)
+    string(TOUPPER "${dll}" upper)
+    if(NOT system AND NOT upper IN_LIST ALLOW)
       list(APPEND foreign ${dll})
     endif()
   endforeach()

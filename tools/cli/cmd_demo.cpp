@@ -99,7 +99,7 @@ CommandRun declare_demo(CLI::App& parent) {
     app->add_option("-m,--meter", options->meter, "Simulated model: em133 or em235")
         ->capture_default_str()
         ->transform(CLI::IsMember({"em133", "em235"}, CLI::ignore_case));
-    app->add_option("--out", options->out_dir, "Directory for the CSV files (default: a new one in /tmp)")
+    app->add_option("--out", options->out_dir, "Directory for the CSV files (default: a new one in the temporary folder)")
         ->type_name("DIR");
     app->footer("Example: tandrel demo --meter em133");
     return [options] { return run_demo(*options); };

@@ -1,0 +1,36 @@
+# `tandrel demo` as a user of a built or packaged tool sees it: it exits 0,
+# shows every step as the command line a user would type, and writes two CSV
+# files, each with a title line and the records it says it wrote.
+# Usage: cmake -DDEMO=<command, e.g. "wine;C:/.../tandrel.exe"> -DWORK=<scratch dir> -P check_demo.cmake
+cmake_minimum_required(VERSION 3.25)
+
+set(out "${WORK}/out")
+file(REMOVE_RECURSE "${out}")
+file(MAKE_DIRECTORY "${out}")
+execute_process(COMMAND ${DEMO} demo --out "${out}" OUTPUT_VARIABLE text ERROR_VARIABLE err
+  RESULT_VARIABLE rc TIMEOUT 240)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "demo exited with ${rc}:\n${text}\n${err}")
+endif()
+foreach(step info read live logs datalog events)
+  if(NOT text MATCHES "\\$ tandrel ${step} 127\\.0\\.0\\.1:[0-9]+")
+    message(FATAL_ERROR "no '$ tandrel ${step} 127.0.0.1:PORT' step in:\n${text}")
+  endif()
+endforeach()
+string(REGEX MATCHALL "Wrote [0-9]+ records to [^\r\n]+" wrote "${text}")
+list(LENGTH wrote files)
+if(NOT files EQUAL 2)
+  message(FATAL_ERROR "expected two CSV files written, found ${files}:\n${text}")
+endif()
+foreach(line IN LISTS wrote)
+  string(REGEX REPLACE "^Wrote ([0-9]+) records to (.*)$" "\\1;\\2" parts "${line}")
+  list(GET parts 0 count)
+  list(GET parts 1 path)
+  file(STRINGS "${path}" rows)
+  list(LENGTH rows lines)
+  math(EXPR expected "${count} + 1")
+  if(NOT lines EQUAL expected)
+    message(FATAL_ERROR "${path}: ${lines} lines, expected a title and ${count} records")
+  endif()
+endforeach()
+message(STATUS "demo: every step shown, ${files} CSV files whole")
