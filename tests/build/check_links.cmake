@@ -9,9 +9,13 @@ set(checked 0)
 foreach(doc IN LISTS documents)
   file(READ "${doc}" text)
   get_filename_component(dir "${doc}" DIRECTORY)
-  string(REGEX MATCHALL "\\]\\([^)]+\\)" links "${text}")
+  # Square brackets and semicolons would split CMake's lists wrongly: mark
+  # each link's start and drop them before matching.
+  string(REPLACE "](" " LINK@@(" text "${text}")
+  string(REGEX REPLACE "[][;]" " " text "${text}")
+  string(REGEX MATCHALL "LINK@@\\([^)]+\\)" links "${text}")
   foreach(link IN LISTS links)
-    string(REGEX REPLACE "^\\]\\(([^)#]*).*$" "\\1" target "${link}")
+    string(REGEX REPLACE "^LINK@@\\(([^)#]*).*$" "\\1" target "${link}")
     if(target STREQUAL "" OR target MATCHES "^[a-z]+:")
       continue()  # an anchor in the same file, or a web address
     endif()
