@@ -28,6 +28,6 @@ if [[ -r /proc/sys/vm/mmap_rnd_bits ]] && (($(cat /proc/sys/vm/mmap_rnd_bits) > 
   $SUDO sysctl -q -w vm.mmap_rnd_bits=28 || echo "warning: cannot lower vm.mmap_rnd_bits"
 fi
 cmake -S . -B build-tsan "${common[@]}" -DTANDREL_SANITIZE=thread
-cmake --build build-tsan -j2 --target test_hardening test_api
+cmake --build build-tsan -j2 --target test_hardening test_core
 ./build-tsan/tests/test_hardening --gtest_filter='Soak.*:Misuse.LogCallbackSwapped*'
-./build-tsan/tests/test_api --gtest_filter='*Log*:*Thread*:*Concurr*'
+./build-tsan/tests/test_core --gtest_filter='*Log*:*Thread*:*Concurr*'
