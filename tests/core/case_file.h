@@ -1,8 +1,8 @@
-// Tables of cases kept as data, tests/data/<folder>/<name>: one case per
-// line, fields separated by '|' and trimmed, '#' lines and blank lines
-// skipped. \xHH in a field stands for that byte (\x20 for a blank at either
-// end, \x7c for '|'); every other character stands for itself. Shared by
-// the unit folders.
+// Tables of cases kept as data, read_cases("<folder>/<name>") from
+// tests/data: one case per line, fields separated by '|' and trimmed, '#'
+// lines and blank lines skipped. \xHH in a field stands for that byte (\x20
+// for a blank at either end, \x7c for '|'); every other character stands for
+// itself. Shared by the unit folders.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -50,9 +50,7 @@ inline std::vector<Case> read_cases(const std::string& name) {
 }
 
 // A field holding a decimal or 0x-prefixed hexadecimal integer.
-inline long long number(const std::string& field) {
-    return std::strtoll(field.c_str(), nullptr, 0);
-}
+inline long long number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 0); }
 
 // A field holding such integers separated by blanks.
 inline std::vector<long long> numbers(const std::string& field) {

@@ -20,7 +20,7 @@ using testing::read_cases;
 
 TEST(ParseOptions, Table) {
     EXPECT_EQ(parse_options(nullptr).timeout_ms, 30000);
-    for (const Case& c : read_cases("options.txt")) {
+    for (const Case& c : read_cases("core/options.txt")) {
         std::string got;
         try {
             const Options o = parse_options(c[0].c_str());
@@ -34,7 +34,7 @@ TEST(ParseOptions, Table) {
 }
 
 TEST(ParseMeter, Table) {
-    for (const Case& c : read_cases("meter_names.txt")) {
+    for (const Case& c : read_cases("core/meter_names.txt")) {
         std::string got;
         try {
             got = model_text(parse_meter(c[0]));
@@ -46,20 +46,20 @@ TEST(ParseMeter, Table) {
 }
 
 TEST(JsonEscape, Table) {
-    for (const Case& c : read_cases("json_escape.txt")) {
+    for (const Case& c : read_cases("core/json_escape.txt")) {
         EXPECT_EQ(json_escape(c[0]), c[1]) << c.where;
     }
     EXPECT_EQ(doc_prefix("a\"b", MeterModel::EM235), R"("meter":"em235","host":"a\"b")");
 }
 
 TEST(TimeText, Tables) {
-    for (const Case& c : read_cases("record_times.txt")) {
+    for (const Case& c : read_cases("core/record_times.txt")) {
         const auto seconds = static_cast<uint32_t>(number(c[0]));
         const auto microseconds = static_cast<uint32_t>(number(c[1]));
         EXPECT_EQ(fmt_iso_utc(seconds, microseconds), c[2]) << c.where;
         EXPECT_EQ(fmt_hmi_datetime(seconds, microseconds), c[3]) << c.where;
     }
-    for (const Case& c : read_cases("reading_times.txt")) {
+    for (const Case& c : read_cases("core/reading_times.txt")) {
         EXPECT_EQ(fmt_iso_utc_ns(number(c[0])), c[1]) << c.where;
     }
 }

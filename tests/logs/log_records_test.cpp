@@ -31,7 +31,7 @@ std::vector<uint16_t> words_of(const std::string& field) {
 }
 
 TEST(ClassifyEvent, Table) {
-    for (const Case& c : read_cases("event_texts.txt")) {
+    for (const Case& c : read_cases("logs/event_texts.txt")) {
         const EventTexts texts =
             classify_event(static_cast<int32_t>(number(c[0])), static_cast<int32_t>(number(c[1])));
         EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.end()),
@@ -41,13 +41,13 @@ TEST(ClassifyEvent, Table) {
 }
 
 TEST(DecodeF20Effect, Table) {
-    for (const Case& c : read_cases("effects.txt")) {
+    for (const Case& c : read_cases("logs/effects.txt")) {
         EXPECT_EQ(decode_f20_effect(static_cast<int32_t>(number(c[0]))), c[1]) << c.where;
     }
 }
 
 TEST(DecodeEvent, Table) {
-    for (const Case& c : read_cases("event_records.txt")) {
+    for (const Case& c : read_cases("logs/event_records.txt")) {
         const std::vector<uint16_t> words = words_of(c[0]);
         const EventFields f = decode_event(words);
         EXPECT_EQ(numbers(c[1]),
@@ -61,7 +61,7 @@ TEST(DecodeEvent, Table) {
 }
 
 TEST(FileLayout, Table) {
-    for (const Case& c : read_cases("file_layouts.txt")) {
+    for (const Case& c : read_cases("logs/file_layouts.txt")) {
         const FileLayout layout = decode_file_layout(words_of(c[0]));
         EXPECT_EQ(layout.point_ids, words_of(c[1])) << c.where;
         EXPECT_EQ(layout.column_count, static_cast<int>(layout.point_ids.size())) << c.where;
@@ -69,7 +69,7 @@ TEST(FileLayout, Table) {
 }
 
 TEST(DatalogColumns, ValuesTable) {
-    for (const Case& c : read_cases("datalog_values.txt")) {
+    for (const Case& c : read_cases("logs/datalog_values.txt")) {
         std::vector<uint16_t> record = words_of("0 0 0 0 0 0 0 0 " + c[1]);
         record.resize(static_cast<size_t>(number(c[2])));
         DatalogColumns layout(MeterModel::EM235, DataScales{});
@@ -96,13 +96,15 @@ TEST(DatalogColumns, ValuesTable) {
 }
 
 TEST(TriggerNames, Table) {
-    for (const Case& c : read_cases("triggers.txt")) {
+    for (const Case& c : read_cases("logs/triggers.txt")) {
         EXPECT_EQ(fmt_trigger_event_type(static_cast<uint16_t>(number(c[0]))), c[1]) << c.where;
     }
 }
 
 TEST(CsvQuote, Table) {
-    for (const Case& c : read_cases("csv_fields.txt")) EXPECT_EQ(csv_quote(c[0]), c[1]) << c.where;
+    for (const Case& c : read_cases("logs/csv_fields.txt")) {
+        EXPECT_EQ(csv_quote(c[0]), c[1]) << c.where;
+    }
 }
 
 }  // namespace

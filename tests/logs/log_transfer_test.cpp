@@ -73,7 +73,7 @@ struct ScriptedPort {
 };
 
 TEST(ReadLogFile, Table) {
-    for (const testing::Case& c : testing::read_cases("transfers.txt")) {
+    for (const testing::Case& c : testing::read_cases("logs/transfers.txt")) {
         ScriptedPort port(blocks_of(c[0]));
         std::string seqs;
         const int returned = transfer::read_blocks(

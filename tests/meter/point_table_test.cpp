@@ -22,15 +22,16 @@ using testing::read_cases;
 TEST(ListPoints, WritesTheListingOfEachModel) {
     const std::pair<const char*, int> cases[] = {{"em133", 199}, {"em235", 205}, {"PM335", 205}};
     for (const auto& [meter, count] : cases) {
-        const std::string file = count == 199 ? "points_em133.json" : "points_em235.json";
+        const std::string file =
+            count == 199 ? "/meter/points_em133.json" : "/meter/points_em235.json";
         std::string out(64 * 1024, '\0');
         EXPECT_EQ(list_points_impl(meter, out.data(), static_cast<int>(out.size())), count);
-        EXPECT_EQ(out.c_str(), testing::file_bytes(TANDREL_TEST_DATA_DIR "/" + file)) << meter;
+        EXPECT_EQ(out.c_str(), testing::file_bytes(TANDREL_TEST_DATA_DIR + file)) << meter;
     }
 }
 
 TEST(PointRegister, Table) {
-    for (const Case& c : read_cases("registers.txt")) {
+    for (const Case& c : read_cases("meter/registers.txt")) {
         const auto id = static_cast<uint16_t>(number(c[0]));
         const FamilyBlock* family = find_family(id);
         ASSERT_EQ(family != nullptr, c[1] != "none") << c.where;
@@ -42,7 +43,7 @@ TEST(PointRegister, Table) {
 }
 
 TEST(LivePoints, Em235Set) {
-    const auto expected = testing::numbers(read_cases("live_points.txt").at(0)[0]);
+    const auto expected = testing::numbers(read_cases("meter/live_points.txt").at(0)[0]);
     const auto em235 = live_points(MeterModel::EM235);
     EXPECT_EQ(std::vector<long long>(em235.begin(), em235.end()), expected);
 }

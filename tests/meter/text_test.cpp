@@ -22,7 +22,7 @@ using testing::number;
 using testing::read_cases;
 
 TEST(ParsePointList, Table) {
-    for (const Case& c : read_cases("point_lists.txt")) {
+    for (const Case& c : read_cases("meter/point_lists.txt")) {
         std::string got;
         try {
             for (const uint16_t id : parse_point_list(c[0])) got += " " + std::to_string(id);
@@ -35,7 +35,7 @@ TEST(ParsePointList, Table) {
 
 // The name is sixteen bytes, two per word, high byte first.
 TEST(DecodeModelName, Table) {
-    for (const Case& c : read_cases("model_names.txt")) {
+    for (const Case& c : read_cases("meter/model_names.txt")) {
         std::vector<uint16_t> words(8, 0);
         for (size_t i = 0; i < c[0].size(); ++i) {
             words[i / 2] |= static_cast<uint16_t>(static_cast<uint8_t>(c[0][i]) << (i % 2 ? 0 : 8));
@@ -45,7 +45,7 @@ TEST(DecodeModelName, Table) {
 }
 
 TEST(ResolveColumn, Table) {
-    for (const Case& c : read_cases("columns.txt")) {
+    for (const Case& c : read_cases("meter/columns.txt")) {
         DataScales scales;
         scales.voltage_decimals = 5;
         scales.current_decimals = 6;

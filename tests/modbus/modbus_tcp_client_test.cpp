@@ -86,7 +86,7 @@ TEST(ModbusTcpClient, FramesRequestsWithTransactionIdsFromOneWrappingToZero) {
 }
 
 TEST(ReadWords, Table) {
-    for (const Case& c : read_cases("chunks.txt")) {
+    for (const Case& c : read_cases("modbus/chunks.txt")) {
         ScriptedServer server(peer(""));
         ModbusTcpClient client("127.0.0.1", server.port(), 1, 2000);
         client.connect();
@@ -105,7 +105,7 @@ TEST(ReadWords, Table) {
 }
 
 TEST(ModbusTcpClient, AnswersTable) {
-    for (const Case& c : read_cases("answers.txt")) {
+    for (const Case& c : read_cases("modbus/answers.txt")) {
         ScriptedServer server(peer(c[0]));
         ModbusTcpClient client("127.0.0.1", server.port(), 1, c[0] == "late" ? 200 : 2000);
         client.connect();

@@ -22,8 +22,7 @@ namespace {
 // A client connected to a listener, and the accepted server side.
 struct Pair {
     Listener listener;
-    Socket client;
-    Socket server;
+    Socket client, server;
 };
 
 void connect_pair(Pair& p, int timeout_ms) {
@@ -55,7 +54,7 @@ std::atomic<int> signals_taken{0};
 extern "C" void count_signal(int) { ++signals_taken; }
 
 // Runs wait while another thread interrupts this one with SIGUSR1 every
-// millisecond (for at most five seconds), through a handler installed
+// millisecond (for at most ten seconds), through a handler installed
 // without SA_RESTART as a host's timer or profiler might.
 bool under_signal_storm(const std::function<bool()>& wait) {
     struct sigaction action = {};
@@ -67,7 +66,7 @@ bool under_signal_storm(const std::function<bool()>& wait) {
     std::atomic<bool> stop{false};
     const pthread_t target = pthread_self();
     std::thread storm([&] {
-        for (int i = 0; i < 5000 && !stop; ++i) {
+        for (int i = 0; i < 10000 && !stop; ++i) {
             pthread_kill(target, SIGUSR1);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -92,10 +91,10 @@ TEST(Socket, WaitsEndNearTheirTimeOutUnderASignalStorm) {
             return receive ? p.client.recv_exact(buf, sizeof buf)
                            : p.client.send_all(big.data(), big.size());
         }));
-        EXPECT_GT(signals_taken.load(), 50) << "the storm did not reach the waiting thread";
+        EXPECT_GT(signals_taken.load(), 20) << "the storm did not reach the waiting thread";
         // Restarting the whole time-out at each signal ends only after the
-        // storm's five seconds; what is left of one time-out ends far sooner.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1800));
+        // storm's ten seconds; what is left of one time-out ends long before.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     }
 }
 #endif
