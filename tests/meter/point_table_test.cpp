@@ -1,7 +1,7 @@
 // The point table as the caller sees it, against tests/data/meter: the
 // listing documents of both models (every point's id, name, unit and group,
-// checked against the register maps by hand), the register families and the
-// em235 live set.
+// checked once against the register maps' point list, not produced by this
+// code), the register families and the em235 live set.
 #include <gtest/gtest.h>
 
 #include <string>
