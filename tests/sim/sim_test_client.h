@@ -27,6 +27,16 @@ inline std::vector<std::uint8_t> pdu(std::uint8_t function, std::uint16_t addres
 inline std::vector<std::uint8_t> read_pdu(std::uint16_t address, std::uint16_t count) {
     return pdu(3, address, count);
 }
+inline std::vector<std::uint8_t> write_pdu(std::uint16_t address,
+                                           const std::vector<std::uint16_t>& values) {
+    std::vector<std::uint8_t> p = pdu(16, address, static_cast<std::uint16_t>(values.size()));
+    p.push_back(static_cast<std::uint8_t>(2 * values.size()));
+    for (const std::uint16_t v : values) {
+        p.push_back(static_cast<std::uint8_t>(v >> 8));
+        p.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    }
+    return p;
+}
 
 class RawClient {
 public:

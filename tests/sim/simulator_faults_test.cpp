@@ -168,6 +168,38 @@ TEST(SimulatorRobustness, PipelinedAndRandomRequestsAreAnswered) {
     }
 }
 
+// What a client of ours never asks: a File Info variation other than 0 and
+// 2, a malformed File Info request, a block read twice or acknowledged twice.
+TEST(SimulatorProtocol, FileInfoAndTransferHoldToTheirRules) {
+    Simulator sim(Model::EM235, SimOptions::deterministic());
+    DataLogSetup log;
+    log.point_ids = {4352};
+    log.records = 25;
+    sim.set_datalog(1, log);
+    sim.start();
+    RawClient c(sim.port());
+    const auto info = [&](std::uint16_t file, std::uint16_t variation) {
+        EXPECT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_INFO_REQUEST,
+                                                     {9, file, 0, 0, 0, variation, 0, 0})), 0);
+        return c.exception_of(read_pdu(reg::FILE_INFO_RESPONSE, 14));
+    };
+    EXPECT_EQ(info(1, 0), 0);
+    EXPECT_EQ(info(1, 1), 2);
+    EXPECT_EQ(info(9, 0), 2);
+    EXPECT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_INFO_REQUEST, {8, 1, 0, 0, 0, 0})), 3);
+    ASSERT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_COMMAND, {5, 1, 0, 0})), 0);
+    const auto first_seq_of_next_block = [&] {
+        c.exception_of(sim_test::write_pdu(reg::FILE_COMMAND, {11, 1, 0, 0, 0, 0}));
+        const auto a = c.exchange(read_pdu(reg::BLOCK_DATA, 2));
+        return a ? a->pdu.at(4) << 8 | a->pdu.at(5) : -1;
+    };
+    EXPECT_EQ(first_seq_of_next_block(), 1);
+    EXPECT_EQ(first_seq_of_next_block(), 1);  // not acknowledged: the same block again
+    EXPECT_EQ(c.exception_of(sim_test::pdu(6, reg::FILE_COMMAND, 1)), 0);
+    EXPECT_EQ(c.exception_of(sim_test::pdu(6, reg::FILE_COMMAND, 1)), 0);  // moves nothing
+    EXPECT_EQ(first_seq_of_next_block(), 11);
+}
+
 TEST(SimulatorLifecycle, StopClosesClientsAndFreesThePort) {
     auto sim = std::make_unique<Simulator>(Model::EM133, SimOptions::deterministic());
     sim->start();
