@@ -187,6 +187,8 @@ TEST(SimulatorProtocol, FileInfoAndTransferHoldToTheirRules) {
     EXPECT_EQ(info(1, 1), 2);
     EXPECT_EQ(info(9, 0), 2);
     EXPECT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_INFO_REQUEST, {8, 1, 0, 0, 0, 0})), 3);
+    EXPECT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_COMMAND, {7, 1, 0, 0})), 3);
+    EXPECT_EQ(c.exception_of(sim_test::pdu(6, reg::FILE_COMMAND, 2)), 3);
     ASSERT_EQ(c.exception_of(sim_test::write_pdu(reg::FILE_COMMAND, {5, 1, 0, 0})), 0);
     const auto first_seq_of_next_block = [&] {
         c.exception_of(sim_test::write_pdu(reg::FILE_COMMAND, {11, 1, 0, 0, 0, 0}));
@@ -198,6 +200,32 @@ TEST(SimulatorProtocol, FileInfoAndTransferHoldToTheirRules) {
     EXPECT_EQ(c.exception_of(sim_test::pdu(6, reg::FILE_COMMAND, 1)), 0);
     EXPECT_EQ(c.exception_of(sim_test::pdu(6, reg::FILE_COMMAND, 1)), 0);  // moves nothing
     EXPECT_EQ(first_seq_of_next_block(), 11);
+}
+
+// Registers only the other model has; a setup written over the wire, and a
+// clock set by a test, show in what is read next.
+TEST(SimulatorRegisters, EachModelItsOwnSetupWrittenSetupAndClockTakeEffect) {
+    Simulator em133(Model::EM133, SimOptions::deterministic());
+    Simulator em235(Model::EM235, SimOptions::deterministic());
+    em133.start();
+    em235.start();
+    RawClient a(em133.port());
+    RawClient b(em235.port());
+    EXPECT_EQ(a.exception_of(read_pdu(reg::EM235_PT_RATIO, 1)), 2);
+    EXPECT_EQ(b.exception_of(read_pdu(reg::EM133_HIGH_RES, 1)), 2);
+    EXPECT_EQ(a.exception_of(read_pdu(reg::SUMMARY_SETUP + 48, 4)), 2);  // 12 registers
+    EXPECT_EQ(b.exception_of(read_pdu(reg::SUMMARY_SETUP + 60, 4)), 0);  // 16 registers
+    const auto v1 = static_cast<std::uint16_t>(Simulator::point_address(Model::EM133, 4352));
+    const auto word = [&](std::uint16_t address) {
+        const auto answer = a.exchange(read_pdu(address, 1));
+        return answer ? answer->pdu.at(2) << 8 | answer->pdu.at(3) : -1;
+    };
+    EXPECT_EQ(word(v1), 2300);
+    EXPECT_EQ(a.exception_of(sim_test::pdu(6, reg::EM133_HIGH_RES, 0)), 0);
+    EXPECT_EQ(word(v1), 230);
+    em133.set_clock(1772352309);  // Sunday 2026-03-01 08:05:09
+    EXPECT_EQ(word(reg::EM133_CLOCK + 4), 3);
+    EXPECT_EQ(word(reg::EM133_CLOCK + 6), 1);
 }
 
 TEST(SimulatorLifecycle, StopClosesClientsAndFreesThePort) {
