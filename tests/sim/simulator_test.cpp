@@ -1,6 +1,7 @@
-// What the library's tests cannot see of the simulator: how its fault table
-// matches requests and changes answers, and what it does with requests and
-// streams no client of ours would send.
+// What the library's tests cannot see of the simulator, driven with a bare
+// client: how its fault table matches requests and changes answers, what it
+// does with requests and streams no client of ours sends, the registers only
+// one model has, and its start, stop and live values.
 #include <gtest/gtest.h>
 
 #include <array>
