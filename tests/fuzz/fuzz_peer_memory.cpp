@@ -15,7 +15,6 @@
 // remaining point or file.
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <vector>
 
@@ -84,18 +83,15 @@ private:
     std::size_t pos_ = 0;
 };
 
-struct Connection {
-    Bytes to_client;  // answers not yet received
-    std::size_t read_pos = 0;
-    Bytes from_client;  // a request frame in the making
-    bool peer_closed = false;
-};
-
+// The one connection a call holds at a time; a connect replaces it, and a
+// socket of an earlier one is dead.
 struct MemoryMeter {
     std::mutex mutex;
     AnswerTape tape;
-    std::map<platform::NativeSocket, Connection> connections;
-    platform::NativeSocket next_handle = 1;
+    platform::NativeSocket handle = 0;
+    Bytes to_client;    // answers not yet received
+    Bytes from_client;  // a request frame in the making
+    bool peer_closed = false;
 };
 
 MemoryMeter& meter() {
@@ -104,32 +100,31 @@ MemoryMeter& meter() {
 }
 
 // Answers every whole request frame the client has sent so far.
-void answer_requests(MemoryMeter& m, Connection& c) {
-    while (c.from_client.size() >= 7) {
-        const std::size_t length = (std::size_t{c.from_client[4]} << 8) | c.from_client[5];
+void answer_requests(MemoryMeter& m) {
+    while (m.from_client.size() >= 7) {
+        const std::size_t length = (std::size_t{m.from_client[4]} << 8) | m.from_client[5];
         if (length < 2) {
-            c.peer_closed = true;  // a frame the peer cannot read ends the connection
-            c.from_client.clear();
+            m.peer_closed = true;  // a frame the peer cannot read ends the connection
+            m.from_client.clear();
             return;
         }
-        if (c.from_client.size() < 6 + length) return;
-        const auto tid = static_cast<std::uint16_t>((c.from_client[0] << 8) | c.from_client[1]);
-        const auto end = c.from_client.begin() + 6 + std::ptrdiff_t(length);
-        const Bytes pdu(c.from_client.begin() + 7, end);
-        c.from_client.erase(c.from_client.begin(), end);
-        if (c.peer_closed) continue;  // a closed peer hears nothing
+        if (m.from_client.size() < 6 + length) return;
+        const auto tid = static_cast<std::uint16_t>((m.from_client[0] << 8) | m.from_client[1]);
+        const auto end = m.from_client.begin() + 6 + std::ptrdiff_t(length);
+        const Bytes pdu(m.from_client.begin() + 7, end);
+        m.from_client.erase(m.from_client.begin(), end);
+        if (m.peer_closed) continue;  // a closed peer hears nothing
         const Answer a = m.tape.next(tid, pdu);
-        c.to_client.insert(c.to_client.end(), a.frame.begin(), a.frame.end());
-        c.peer_closed = a.close_after;
+        m.to_client.insert(m.to_client.end(), a.frame.begin(), a.frame.end());
+        m.peer_closed = a.close_after;
     }
 }
 
 }  // namespace
 
 std::string install_tape(const std::uint8_t* data, std::size_t size) {
-    MemoryMeter& m = meter();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    m.tape = AnswerTape(data, size);
+    std::lock_guard<std::mutex> lock(meter().mutex);
+    meter().tape = AnswerTape(data, size);
     return "{\"port\":502,\"timeout_ms\":100}";
 }
 
@@ -141,46 +136,40 @@ using fuzz::meter;
 
 NativeSocket Socket::invalid_handle() { return -1; }
 
-void Socket::close() {
-    if (!valid()) return;
-    std::lock_guard<std::mutex> lock(meter().mutex);
-    meter().connections.erase(handle_);
-    handle_ = invalid_handle();
-}
+void Socket::close() { handle_ = invalid_handle(); }
 
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(meter().mutex);
-    const auto it = meter().connections.find(handle_);
-    if (it == meter().connections.end()) return false;
+    if (!valid() || handle_ != meter().handle) return false;
     // As on TCP, a send to a peer that has closed still succeeds; the
     // receive that follows is what fails.
-    it->second.from_client.insert(it->second.from_client.end(), data, data + size);
-    fuzz::answer_requests(meter(), it->second);
+    meter().from_client.insert(meter().from_client.end(), data, data + size);
+    fuzz::answer_requests(meter());
     return true;
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(meter().mutex);
-    const auto it = meter().connections.find(handle_);
-    if (it == meter().connections.end()) return false;
-    fuzz::Connection& c = it->second;
-    if (c.to_client.size() - c.read_pos < size) {
-        c.read_pos = c.to_client.size();
+    auto& in = meter().to_client;
+    if (!valid() || handle_ != meter().handle || in.size() < size) {
+        in.clear();
         return false;
     }
-    std::memcpy(data, c.to_client.data() + c.read_pos, size);
-    c.read_pos += size;
+    std::memcpy(data, in.data(), size);
+    in.erase(in.begin(), in.begin() + std::ptrdiff_t(size));
     return true;
 }
 
 bool startup_sockets() { return true; }
 
 ConnectStatus connect_tcp(Socket& sock, std::uint32_t, std::uint16_t, int) {
-    sock.close();
     std::lock_guard<std::mutex> lock(meter().mutex);
-    const NativeSocket handle = meter().next_handle++;
-    meter().connections[handle] = fuzz::Connection{};
-    sock = Socket(handle);
+    fuzz::MemoryMeter& m = meter();
+    m.handle += 1;
+    m.to_client.clear();
+    m.from_client.clear();
+    m.peer_closed = false;
+    sock = Socket(m.handle);
     return ConnectStatus::Connected;
 }
 

@@ -84,62 +84,59 @@ const std::string& csv_path() {
     return path;
 }
 
-// Runs the call against the tape in data[1...]; byte 0 picks the model.
-testing::Outcome call_meter(const char* call, const std::uint8_t* data, std::size_t size,
-                            testing::Args a, int out_len = 0, int err_len = 256) {
+unsigned selector(const std::uint8_t* data, std::size_t size) { return size > 0 ? data[0] : 0; }
+
+// Runs the call against the tape in data[1...]. Byte 0 picks the model and,
+// for a document, mostly a roomy buffer, sometimes a tight one (so that
+// "Output buffer too small" is reached) and sometimes a short error buffer.
+testing::Outcome call_meter(const char* name, const std::uint8_t* data, std::size_t size,
+                            testing::Args a = {}) {
     static const char* const MODELS[] = {"em133", "em235", "pm335"};
+    const unsigned byte0 = selector(data, size);
     const std::string options = install_tape(size > 0 ? data + 1 : data, size > 0 ? size - 1 : 0);
-    a.meter = MODELS[(size > 0 ? data[0] : 0) % 3];
+    a.meter = MODELS[byte0 % 3];
     a.options = options.c_str();
     a.path = csv_path().c_str();
-    const testing::Outcome o = testing::run_call(testing::meter_call(call), a, out_len, err_len);
+    const testing::MeterCall& call = testing::meter_call(name);
+    const bool document = call.output == testing::Output::Document;
+    const testing::Outcome o = testing::run_call(call, a, document && (byte0 & 0x80) ? int(byte0 & 0x7F) * 8 : 65536,
+                                                 document && (byte0 & 0x40) ? 12 : 256);
     std::remove(a.path);
     harness_check(o.broken.empty(), o.broken.c_str());
     (o.status >= 0 ? call_outcomes().succeeded : call_outcomes().failed) += 1;
     return o;
 }
 
-// A document call: mostly a roomy buffer, sometimes a tight one, so that
-// "Output buffer too small" is reached; sometimes a short error buffer.
-testing::Outcome call_for_document(const char* call, const std::uint8_t* data, std::size_t size,
-                                   testing::Args a = {}) {
-    const unsigned selector = size > 0 ? data[0] : 0;
-    return call_meter(call, data, size, a, selector & 0x80 ? int(selector & 0x7F) * 8 : 65536,
-                      selector & 0x40 ? 12 : 256);
-}
-
 int fuzz_device_info(const std::uint8_t* data, std::size_t size) {
-    const testing::Outcome o = call_for_document("read_device_info", data, size);
+    const testing::Outcome o = call_meter("read_device_info", data, size);
     harness_check(o.status < 0 || o.output.size() == static_cast<std::size_t>(o.status),
                   "device info status is not the document length");
     return 0;
 }
 
 int fuzz_point_reading(const std::uint8_t* data, std::size_t size) {
-    const unsigned variant = ((size > 0 ? data[0] : 0) / 3) % 9;
+    const unsigned variant = (selector(data, size) / 3) % 9;
     testing::Args a;
     if (variant < 8) a.points = POINT_LISTS[variant];
-    call_for_document(variant < 8 ? "read_points" : "read_live_ex", data, size, a);
+    call_meter(variant < 8 ? "read_points" : "read_live_ex", data, size, a);
     return 0;
 }
 
 int fuzz_log_directory(const std::uint8_t* data, std::size_t size) {
-    call_for_document("list_logs", data, size);
+    call_meter("list_logs", data, size);
     return 0;
 }
 
 // Byte 0's top bit picks the CSV export over the stream.
 int fuzz_datalog(const std::uint8_t* data, std::size_t size) {
-    const unsigned selector = size > 0 ? data[0] : 0;
     testing::Args a;
-    a.file_id = 1 + static_cast<int>((selector / 3) % 16);
-    call_meter(selector & 0x80 ? "export_datalog_ex" : "read_datalog", data, size, a);
+    a.file_id = 1 + static_cast<int>((selector(data, size) / 3) % 16);
+    call_meter(selector(data, size) & 0x80 ? "export_datalog_ex" : "read_datalog", data, size, a);
     return 0;
 }
 
 int fuzz_eventlog(const std::uint8_t* data, std::size_t size) {
-    const unsigned selector = size > 0 ? data[0] : 0;
-    call_meter(selector & 0x80 ? "export_eventlog_ex" : "read_eventlog", data, size, {});
+    call_meter(selector(data, size) & 0x80 ? "export_eventlog_ex" : "read_eventlog", data, size);
     return 0;
 }
 

@@ -24,68 +24,58 @@ namespace {
 // A closed loopback port: never reached when an argument check fails first,
 // and fast to fail when it is reached.
 const char* const NOWHERE = "{\"port\":1,\"timeout_ms\":100}";
-
-std::vector<std::string> pointer_arguments(const MeterCall& call) {
-    std::istringstream checks(call.checks);
-    std::vector<std::string> names;
-    for (std::string name; checks >> name;) {
-        if (name != "model" && name != "options") names.push_back(name);
-    }
-    return names;
-}
+const std::string BAD_MODEL = "Unknown meter model 'em999' (expected em133 or em235)";
 
 // Each pointer alone, with and without an error buffer, then all of them:
 // the first in the call's order is named. A failed call writes no output.
 TEST(Misuse, EveryNullArgumentIsNamed) {
     const TempDir dir;
+    const std::string path = dir.file("x");
     Args args;
     args.options = NOWHERE;
-    const std::string path = dir.file("x");
     args.path = path.c_str();
     for (const MeterCall& call : meter_calls()) {
-        const std::vector<std::string> names = pointer_arguments(call);
+        std::istringstream checks(call.checks);
         std::string all;
-        for (const std::string& name : names) {
+        for (std::string name; checks >> name;) {
+            if (name == "model" || name == "options") continue;
             SCOPED_TRACE(std::string(call.name) + " " + name);
-            Outcome o = run_call(call, args, 64, 128, name);
+            const Outcome o = run_call(call, args, 64, 128, name);
             EXPECT_EQ(o.status, -1);
             EXPECT_EQ(o.err, name + " must not be null");
             EXPECT_EQ(o.broken, "");
-            o = run_call(call, args, 64, 128, name + " err");
-            EXPECT_EQ(o.status, -1);
-            EXPECT_EQ(o.broken, "");
+            EXPECT_EQ(run_call(call, args, 64, 128, name + " err").status, -1);
             all += name + " ";
         }
-        EXPECT_EQ(run_call(call, args, 64, 128, all).err, names[0] + " must not be null") << call.name;
+        EXPECT_EQ(run_call(call, args, 64, 128, all).err, all.substr(0, all.find(' ')) + " must not be null");
     }
 }
 
 // The calls that take options fail on them or on the model before they
 // connect or create a file, each in its own order when both are wrong.
 TEST(Misuse, OptionsAndModelAreCheckedBeforeConnecting) {
-    const std::string bad_model = "Unknown meter model 'em999' (expected em133 or em235)";
     const struct {
         const char* meter;
         const char* options;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"em999", "{\"port\":0}", "options.port must be 1-65535"},
         {"em999", "{\"timeout_ms\":5}", "options.timeout_ms must be 100-3600000"},
         {"em133", "{\"unit_id\":256}", "options.unit_id must be 0-255"},
-        {"em999", nullptr, bad_model.c_str()},
+        {"em999", nullptr, BAD_MODEL},
     };
     Args args;
     args.path = "/nonexistent-dir/x.csv";
     for (const MeterCall& call : meter_calls()) {
         if (call.checked_at("options") == std::string::npos) continue;
+        const bool model_first = call.checked_at("model") < call.checked_at("options");
         for (const auto& c : cases) {
             args.meter = c.meter;
             args.options = c.options;
             const Outcome o = run_call(call, args);
             EXPECT_EQ(o.status, -1) << call.name;
-            const bool model_wins =
-                call.checked_at("model") < call.checked_at("options") && std::string(c.meter) == "em999";
-            EXPECT_EQ(o.err, model_wins ? bad_model : c.message) << call.name;
+            EXPECT_EQ(o.err, model_first && args.meter == std::string("em999") ? BAD_MODEL : c.message)
+                << call.name;
         }
     }
 }
@@ -99,8 +89,7 @@ TEST(Misuse, OutputBufferTooSmallIsLeftUntouched) {
         EXPECT_EQ(o.broken, "") << len;
     }
     // The size the message names is exactly enough.
-    const std::string err = run_call(list_points, {}, 1).err;
-    const int need = std::atoi(err.c_str() + std::strlen("Output buffer too small: need "));
+    const int need = std::atoi(run_call(list_points, {}, 1).err.substr(30).c_str());
     EXPECT_EQ(run_call(list_points, {}, need - 1).status, -1);
     const Outcome fits = run_call(list_points, {}, need);
     EXPECT_EQ(fits.status, 205) << fits.err;
@@ -108,15 +97,15 @@ TEST(Misuse, OutputBufferTooSmallIsLeftUntouched) {
     EXPECT_EQ(fits.broken, "");
 }
 
-// Lengths below 1 are never written, 1 holds an empty text, 16 the message cut to 15 bytes.
+// Lengths below 1 are never written, 1 holds an empty text, 16 the message
+// cut to 15 bytes.
 TEST(Misuse, ErrorBufferOfAnyLength) {
-    const std::string message = "Unknown meter model 'em999' (expected em133 or em235)";
     Args args;
     args.meter = "em999";
     for (const int len : {INT_MIN, -1, 0, 1, 16}) {
         const Outcome o = run_call(meter_call("list_points"), args, 64, len);
         EXPECT_EQ(o.status, -1);
-        EXPECT_EQ(o.err, message.substr(0, len > 1 ? std::size_t(len - 1) : 0));
+        EXPECT_EQ(o.err, BAD_MODEL.substr(0, len > 1 ? std::size_t(len - 1) : 0));
         EXPECT_EQ(o.broken, "") << len;
     }
 }
@@ -127,34 +116,31 @@ struct Sink {
     std::atomic<long> messages{0};
     std::atomic<long> torn{0};
 };
-Sink a_sink, b_sink;
+Sink SINKS[2];
 
-void TANDREL_CALL sink_a(int, const char* message, void* user) {
-    if (user != &a_sink || message == nullptr) a_sink.torn.fetch_add(1);
-    a_sink.messages.fetch_add(1);
-}
-void TANDREL_CALL sink_b(int, const char* message, void* user) {
-    if (user != &b_sink || message == nullptr) b_sink.torn.fetch_add(1);
-    b_sink.messages.fetch_add(1);
+template <int N>
+void TANDREL_CALL sink(int, const char* message, void* user) {
+    if (user != &SINKS[N] || message == nullptr) SINKS[N].torn.fetch_add(1);
+    SINKS[N].messages.fetch_add(1);
 }
 
 TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
     auto sim = start_meter(Model::EM235);
     const std::string options = options_for(*sim, 2000);
+    Args bad_model, good;
+    bad_model.meter = "em999";
+    good.options = options.c_str();
     std::atomic<bool> stop{false};
     std::thread swapper([&] {
         for (long i = 0; !stop; ++i) {
-            tandrel_set_log_callback(i % 3 == 0 ? sink_a : i % 3 == 1 ? sink_b : nullptr,
-                                     i % 3 == 0 ? &a_sink : i % 3 == 1 ? &b_sink : nullptr);
+            const int k = static_cast<int>(i % 3);
+            tandrel_set_log_callback(k == 2 ? nullptr : k == 0 ? sink<0> : sink<1>, k == 2 ? nullptr : &SINKS[k]);
         }
     });
     std::vector<std::thread> callers;
     std::atomic<int> wrong{0};
     for (int t = 0; t < 4; ++t) {
         callers.emplace_back([&, t] {
-            Args bad_model, good;
-            bad_model.meter = "em999";
-            good.options = options.c_str();
             for (int k = 0; k < 60; ++k) {
                 wrong += (t + k) % 2 == 0 ? run_call(meter_call("list_points"), bad_model).status != -1
                                           : run_call(meter_call("read_device_info"), good).status < 0;
@@ -165,15 +151,13 @@ TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
     stop = true;
     swapper.join();
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(a_sink.torn.load() + b_sink.torn.load(), 0);
+    EXPECT_EQ(SINKS[0].torn.load() + SINKS[1].torn.load(), 0);
 
     // Once the swapping ends, the callback installed last gets the next message.
-    tandrel_set_log_callback(sink_b, &b_sink);
-    const long before = b_sink.messages.load();
-    Args bad_model;
-    bad_model.meter = "em999";
+    tandrel_set_log_callback(sink<1>, &SINKS[1]);
+    const long before = SINKS[1].messages.load();
     run_call(meter_call("list_points"), bad_model);
-    EXPECT_EQ(b_sink.messages.load(), before + 1);
+    EXPECT_EQ(SINKS[1].messages.load(), before + 1);
     tandrel_set_log_callback(nullptr, nullptr);
 }
 

@@ -54,31 +54,19 @@ void note(std::string& broken, bool kept, const char* rule) {
     if (!kept && broken.empty()) broken = rule;
 }
 
-// What the callbacks received.
-struct Received {
-    std::string lines;
-    int count = 0;
-    int headers = 0;
-    int progress = 0;
-    std::string broken;
-};
-
 int TANDREL_CALL take_line(const char* text, void* user) {
-    auto& r = *static_cast<Received*>(user);
+    auto& o = *static_cast<Outcome*>(user);
     const std::string line(text);
-    const bool header = line.rfind("{\"type\":\"header\"", 0) == 0;
-    note(r.broken, line[0] == '{' && is_compact_json(line), "stream line is not a JSON object");
-    note(r.broken, header == (r.count == 0), "header missing, repeated or late");
-    r.lines += line + '\n';
-    r.count += 1;
-    r.headers += header ? 1 : 0;
+    note(o.broken, line[0] == '{' && is_compact_json(line), "stream line is not a JSON object");
+    note(o.broken, o.output.empty() == (line.rfind("{\"type\":\"header\"", 0) == 0),
+         "header missing, repeated or late");
+    o.output += line + '\n';
     return 0;
 }
 
 int TANDREL_CALL take_progress(int done, int, void* user) {
-    auto& r = *static_cast<Received*>(user);
-    r.progress += 1;
-    note(r.broken, done == r.progress, "progress count skipped or repeated");
+    auto& o = *static_cast<Outcome*>(user);
+    note(o.broken, done == ++o.progress_calls, "progress count skipped or repeated");
     return 0;
 }
 
@@ -95,7 +83,6 @@ bool filled(const char* p, std::size_t n) {
 struct Guarded {
     explicit Guarded(int len) : usable(len > 0 ? std::size_t(len) : 0), bytes(usable + GUARD, FILL) {}
     bool guard_intact() const { return filled(bytes.data() + usable, GUARD); }
-    bool untouched() const { return filled(bytes.data(), usable); }
     bool terminated() const { return std::memchr(bytes.data(), '\0', usable) != nullptr; }
     std::string text() const { return terminated() ? std::string(bytes.data()) : std::string(); }
     std::size_t usable;
@@ -103,12 +90,11 @@ struct Guarded {
 };
 
 void null_argument(Args& a, const std::string& name) {
-    const std::vector<std::pair<const char*, const char**>> texts = {
-        {"host", &a.host}, {"meter", &a.meter}, {"points", &a.points}, {"word_order", &a.word_order},
-        {"csv_path", &a.path}, {"out_dir", &a.path}};
-    for (const auto& t : texts) {
-        if (name == t.first) *t.second = nullptr;
-    }
+    if (name == "host") a.host = nullptr;
+    if (name == "meter") a.meter = nullptr;
+    if (name == "points") a.points = nullptr;
+    if (name == "word_order") a.word_order = nullptr;
+    if (name == "csv_path" || name == "out_dir") a.path = nullptr;
     if (name == "out") a.out = nullptr;
     if (name == "err") a.err = nullptr;
     if (name == "cb") a.cb = nullptr;
@@ -116,57 +102,95 @@ void null_argument(Args& a, const std::string& name) {
 
 // The files a call wrote, each whole; a folder's in name order (the names
 // carry the time), each followed by \f.
-std::string written(const MeterCall& call, const char* path, std::string& broken) {
-    std::vector<std::string> files;
-    if (call.output == Output::Folder) {
+std::string written(Output output, const char* path, std::string& broken) {
+    std::vector<std::string> files{path};
+    if (output == Output::Folder) {
+        files.clear();
         for (const auto& entry : fs::directory_iterator(path)) files.push_back(entry.path().string());
         std::sort(files.begin(), files.end());
-    } else {
-        files.push_back(path);
     }
     std::string all;
     for (const std::string& f : files) {
         const std::string bytes = file_bytes(f);
         note(broken, bytes.empty() || bytes.back() == '\n', "a CSV file ends inside a line");
-        all += call.output == Output::Folder ? bytes + '\f' : bytes;
+        all += output == Output::Folder ? bytes + '\f' : bytes;
     }
     return all;
 }
 
-void check_error(const Outcome& o, const Guarded& err, std::string& broken) {
-    note(broken, o.status >= -1, "status below -1 with no callback asking to stop");
-    note(broken, err.guard_intact(), "error buffer overrun");
-    note(broken, err.usable == 0 || err.terminated(), "error text not terminated");
-    note(broken, err.usable < 2 || o.err.empty() == (o.status != -1), "error text and status disagree");
-    note(broken, o.err.find('\n') == std::string::npos, "error text spans lines");
-}
-
-void check_output(const MeterCall& call, Outcome& o, const Guarded& out, const Received& got) {
-    std::string& broken = o.broken;
+void check_output(Output output, Outcome& o, const Guarded& out) {
     const long lines = std::count(o.output.begin(), o.output.end(), '\n');
-    switch (call.output) {
-        case Output::Document:
-            note(broken, out.guard_intact(), "output buffer overrun");
-            note(broken, o.status >= 0 || out.untouched(), "failed call wrote to the output buffer");
-            note(broken, o.status < 0 || (out.terminated() && is_compact_json(o.output)),
-                 "document is not compact JSON");
-            break;
-        case Output::Lines:
-            note(broken, o.status < 0 || (got.headers == 1 && got.count == o.status + 1),
-                 "records delivered differ from the status");
-            break;
-        case Output::Rows:
-            note(broken, o.status < 0 || got.progress == o.status, "progress calls differ from the status");
-            note(broken, o.output.empty() ? o.status <= 0 : lines == got.progress + 1,
-                 "CSV rows differ from the progress calls");
-            break;
-        case Output::Files:
-        case Output::Folder:
-            break;
+    if (output == Output::Document) {
+        note(o.broken, out.guard_intact(), "output buffer overrun");
+        note(o.broken, o.status >= 0 || filled(out.bytes.data(), out.usable),
+             "failed call wrote to the output buffer");
+        note(o.broken, o.status < 0 || (out.terminated() && is_compact_json(o.output)),
+             "document is not compact JSON");
+    } else if (output == Output::Lines) {
+        note(o.broken, o.status < 0 || lines == o.status + 1, "records delivered differ from the status");
+    } else if (output == Output::Rows) {
+        note(o.broken, o.status < 0 || o.progress_calls == o.status, "progress calls differ from the status");
+        note(o.broken, o.output.empty() ? o.status <= 0 : lines == o.progress_calls + 1,
+             "CSV rows differ from the progress calls");
     }
 }
 
+// One JSON value, read strictly.
+struct JsonReader {
+    const std::string& s;
+    std::size_t i = 0;
+
+    bool value(int depth) {
+        if (depth > 64) return false;
+        if (eat('{')) return items('}', depth, true);
+        if (eat('[')) return items(']', depth, false);
+        if (peek('"')) return string();
+        return word("true") || word("false") || word("null") || number();
+    }
+    bool items(char close, int depth, bool object) {
+        if (eat(close)) return true;
+        do {
+            if ((object && !(string() && eat(':'))) || !value(depth + 1)) return false;
+        } while (eat(','));
+        return eat(close);
+    }
+    bool string() {
+        if (!eat('"')) return false;
+        while (i < s.size()) {
+            const auto c = static_cast<unsigned char>(s[i++]);
+            if (c == '"') return true;
+            if (c < 0x20 || (c == '\\' && !escape())) return false;
+        }
+        return false;
+    }
+    bool escape() {
+        if (eat('u')) return hex() && hex() && hex() && hex();
+        return i < s.size() && s[i] != '\0' && std::strchr("\"\\/bfnrt", s[i++]) != nullptr;
+    }
+    bool hex() { return i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i++])); }
+    bool number() {
+        eat('-');
+        if ((!eat('0') && !digits()) || (eat('.') && !digits())) return false;
+        if (!eat('e') && !eat('E')) return true;
+        if (!eat('+')) eat('-');
+        return digits();
+    }
+    bool digits() {
+        const std::size_t start = i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+        return i > start;
+    }
+    bool word(const char* w) { return s.compare(i, std::strlen(w), w) == 0 && (i += std::strlen(w)); }
+    bool peek(char c) const { return i < s.size() && s[i] == c; }
+    bool eat(char c) { return peek(c) && ++i; }
+};
+
 }  // namespace
+
+bool is_compact_json(const std::string& text) {
+    JsonReader reader{text};
+    return reader.value(0) && reader.i == text.size();
+}
 
 std::size_t MeterCall::checked_at(const char* what) const {
     return (std::string(" ") + checks + " ").find(std::string(" ") + what + " ");
@@ -175,111 +199,41 @@ std::size_t MeterCall::checked_at(const char* what) const {
 const std::vector<MeterCall>& meter_calls() { return CALLS; }
 
 const MeterCall& meter_call(const std::string& name) {
-    for (const MeterCall& c : CALLS) {
-        if (name == c.name) return c;
-    }
-    throw std::invalid_argument("no call " + name);
+    const auto c = std::find_if(CALLS.begin(), CALLS.end(), [&](const MeterCall& m) { return name == m.name; });
+    if (c == CALLS.end()) throw std::invalid_argument("no call " + name);
+    return *c;
 }
 
 Outcome run_call(const MeterCall& call, Args a, int out_len, int err_len, const std::string& null_args) {
     Guarded out(out_len), err(err_len);
-    Received got;
+    Outcome o;
     a.out = out.bytes.data();
     a.out_len = out_len;
     a.err = err.bytes.data();
     a.err_len = err_len;
     a.cb = take_line;
     a.progress = take_progress;
-    a.user = &got;
-    const bool writes_files =
-        call.output != Output::Document && call.output != Output::Lines && a.path != nullptr;
+    a.user = &o;
+    const bool files = call.output >= Output::Rows && a.path != nullptr;
     std::error_code ignored;
-    if (writes_files) fs::remove_all(a.path, ignored);
-    if (writes_files && call.output == Output::Folder) fs::create_directories(a.path);
+    if (files) fs::remove_all(a.path, ignored);
+    if (files && call.output == Output::Folder) fs::create_directories(a.path);
     std::istringstream names(null_args);
     for (std::string name; names >> name;) null_argument(a, name);
 
-    Outcome o;
     o.status = call.run(a);
     o.err = err.text();
-    o.progress_calls = got.progress;
-    o.broken = got.broken;
-    if (a.err != nullptr) check_error(o, err, o.broken);
-    if (call.output == Output::Document && a.out != nullptr) {
-        o.output = o.status >= 0 ? out.text() : "";
-    } else if (call.output == Output::Lines) {
-        o.output = got.lines;
-    } else if (writes_files && a.path != nullptr && fs::exists(a.path)) {
-        o.output = written(call, a.path, o.broken);
+    if (call.output == Output::Document && o.status >= 0) o.output = out.text();
+    if (files && a.path != nullptr && fs::exists(a.path)) o.output = written(call.output, a.path, o.broken);
+    note(o.broken, o.status >= -1, "status below -1 with no callback asking to stop");
+    if (a.err != nullptr) {
+        note(o.broken, err.guard_intact(), "error buffer overrun");
+        note(o.broken, err.usable == 0 || err.terminated(), "error text not terminated");
+        note(o.broken, err.usable < 2 || o.err.empty() == (o.status != -1), "error text and status disagree");
+        note(o.broken, o.err.find('\n') == std::string::npos, "error text spans lines");
     }
-    if (a.out != nullptr) check_output(call, o, out, got);
+    if (a.out != nullptr) check_output(call.output, o, out);
     return o;
 }
-
-namespace {
-
-class JsonReader {
-public:
-    explicit JsonReader(const std::string& text) : s_(text) {}
-    bool whole() { return value(0) && i_ == s_.size(); }
-
-private:
-    bool value(int depth) {
-        if (depth > 64) return false;
-        if (eat('{')) return items('}', depth, true);
-        if (eat('[')) return items(']', depth, false);
-        if (peek('"')) return string();
-        for (const char* word : {"true", "false", "null"}) {
-            if (s_.compare(i_, std::strlen(word), word) == 0) return i_ += std::strlen(word), true;
-        }
-        return number();
-    }
-    bool items(char close, int depth, bool object) {
-        if (eat(close)) return true;
-        do {
-            if (object && !(string() && eat(':'))) return false;
-            if (!value(depth + 1)) return false;
-        } while (eat(','));
-        return eat(close);
-    }
-    bool string() {
-        if (!eat('"')) return false;
-        while (i_ < s_.size()) {
-            const auto c = static_cast<unsigned char>(s_[i_++]);
-            if (c == '"') return true;
-            if (c < 0x20 || (c == '\\' && !escape())) return false;
-        }
-        return false;
-    }
-    bool escape() {
-        if (eat('u')) return hex() && hex() && hex() && hex();
-        return i_ < s_.size() && s_[i_] != '\0' && std::strchr("\"\\/bfnrt", s_[i_++]) != nullptr;
-    }
-    bool hex() { return i_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[i_++])); }
-    bool number() {
-        eat('-');
-        if (!eat('0') && !digits()) return false;
-        if (eat('.') && !digits()) return false;
-        if (eat('e') || eat('E')) {
-            if (!eat('+')) eat('-');
-            return digits();
-        }
-        return true;
-    }
-    bool digits() {
-        const std::size_t start = i_;
-        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
-        return i_ > start;
-    }
-    bool peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
-    bool eat(char c) { return peek(c) && (++i_, true); }
-
-    const std::string& s_;
-    std::size_t i_ = 0;
-};
-
-}  // namespace
-
-bool is_compact_json(const std::string& text) { return JsonReader(text).whole(); }
 
 }  // namespace tandrel::testing

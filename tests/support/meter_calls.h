@@ -12,7 +12,7 @@
 
 namespace tandrel::testing {
 
-// How a call hands its result to the caller.
+// How a call hands its result to the caller; the last three write files.
 enum class Output {
     Document,  // JSON in `out`, all or nothing
     Lines,     // a header and one line per record through the output callback
