@@ -1,36 +1,97 @@
-// The fast fake meter of the libFuzzer executables: the platform socket
-// calls themselves, answered in memory from the tape, with no kernel socket
-// and no peer thread. A request frame sent by the client is answered at once
-// into the connection's receive buffer; a receive that asks for more than the
-// buffer holds fails, as a real receive would after the peer closed or the
-// time-out ran out. The loopback peer (fuzz_peer.cpp) keeps the real path
-// covered in the corpus replays; this one lets a harness run tens of
-// thousands of calls a second instead of hundreds.
+// The fake meter of the meter harnesses: the platform socket calls
+// themselves, answered in memory from the tape the current input installed,
+// with no kernel socket and no peer thread, so that a harness runs tens of
+// thousands of calls a second. A request frame sent by the client is answered
+// at once into the connection's receive buffer; a receive that asks for more
+// than the buffer holds fails, as a real receive would after the peer closed
+// or the time-out ran out. Linked instead of the library's socket_posix.cpp.
 //
-// Linked instead of the library's socket_posix.cpp.
+// The tape is read from the front, one answer per request. Most answers "fit"
+// the request (right function code and byte count, register contents from the
+// tape), so that the decoders are reached; the rest are exceptions, raw PDUs,
+// bad MBAP lengths, wrong transaction ids, byte-wise segments and closed
+// connections. A spent tape closes the connection: the client then fails
+// every further request at once, so a call ends without a round trip per
+// remaining point or file.
+#include <algorithm>
 #include <cstring>
-#include <map>
 #include <mutex>
+#include <vector>
 
-#include "fuzz_peer.h"
-#include "fuzz_script.h"
+#include "harnesses.h"
 #include "platform/socket.h"
+#include "support/scripted_server.h"
 
 namespace tandrel::fuzz {
 namespace {
 
-struct Connection {
-    std::vector<std::uint8_t> to_client;  // answers not yet received
-    std::size_t read_pos = 0;
-    std::vector<std::uint8_t> from_client;  // a request frame in the making
-    bool peer_closed = false;
+using testing::response_frame;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Answer {
+    Bytes frame;
+    bool close_after = false;  // close the connection after sending
 };
 
+class AnswerTape {
+public:
+    AnswerTape() = default;
+    AnswerTape(const std::uint8_t* data, std::size_t size) : data_(data, data + size) {}
+
+    Answer next(std::uint16_t tid, const Bytes& request_pdu) {
+        const std::uint8_t fc = request_pdu.empty() ? 0 : request_pdu[0];
+        const int op = take();
+        Answer a;
+        if (op < 0 || op >= 0xFE) {
+            a.close_after = true;
+        } else if (op < 0xC0 || op >= 0xFC) {  // 0xFC-0xFD: byte-wise segments, the same here
+            a.frame = response_frame(tid, fitting_pdu(request_pdu));
+        } else if (op < 0xE0) {
+            a.frame = response_frame(tid, {static_cast<std::uint8_t>(fc | 0x80),
+                                           static_cast<std::uint8_t>(op - 0xC0)});
+        } else if (op < 0xF0) {
+            Bytes pdu(take_or_zero());
+            for (auto& b : pdu) b = take_or_zero();
+            a.frame = response_frame(tid, pdu);
+        } else if (op < 0xF8) {
+            // A length field that need not match what follows; the peer
+            // closes after it, so a short frame ends in a closed connection.
+            const int length = (take_or_zero() << 8) | take_or_zero();
+            a.frame = response_frame(tid, fitting_pdu(request_pdu), length);
+            a.close_after = true;
+        } else {
+            a.frame = response_frame(static_cast<std::uint16_t>(tid + 1), fitting_pdu(request_pdu));
+        }
+        return a;
+    }
+
+private:
+    int take() { return pos_ < data_.size() ? data_[pos_++] : -1; }
+    std::uint8_t take_or_zero() { return static_cast<std::uint8_t>(std::max(take(), 0)); }
+
+    // The answer a well-behaved meter would give, with register contents from the tape.
+    Bytes fitting_pdu(const Bytes& request_pdu) {
+        if (request_pdu.size() < 5) return {0x80, 1};
+        if (request_pdu[0] != 3) return Bytes(request_pdu.begin(), request_pdu.begin() + 5);
+        const int count = (request_pdu[3] << 8) | request_pdu[4];
+        Bytes pdu{3, static_cast<std::uint8_t>((count * 2) & 0xFF)};
+        for (int i = 0; i < count * 2 && i < 250; ++i) pdu.push_back(take_or_zero());
+        return pdu;
+    }
+
+    Bytes data_;
+    std::size_t pos_ = 0;
+};
+
+// The one connection a call holds at a time; a connect replaces it, and a
+// socket of an earlier one is dead.
 struct MemoryMeter {
     std::mutex mutex;
     AnswerTape tape;
-    std::map<platform::NativeSocket, Connection> connections;
-    platform::NativeSocket next_handle = 1;
+    platform::NativeSocket handle = 0;
+    Bytes to_client;    // answers not yet received
+    Bytes from_client;  // a request frame in the making
+    bool peer_closed = false;
 };
 
 MemoryMeter& meter() {
@@ -39,33 +100,31 @@ MemoryMeter& meter() {
 }
 
 // Answers every whole request frame the client has sent so far.
-void answer_requests(MemoryMeter& m, Connection& c) {
-    for (;;) {
-        if (c.from_client.size() < 7) return;
-        const std::size_t length = (std::size_t{c.from_client[4]} << 8) | c.from_client[5];
+void answer_requests(MemoryMeter& m) {
+    while (m.from_client.size() >= 7) {
+        const std::size_t length = (std::size_t{m.from_client[4]} << 8) | m.from_client[5];
         if (length < 2) {
-            c.peer_closed = true;  // as the loopback peer: a frame it cannot read ends it
-            c.from_client.clear();
+            m.peer_closed = true;  // a frame the peer cannot read ends the connection
+            m.from_client.clear();
             return;
         }
-        if (c.from_client.size() < 6 + length) return;
-        const auto tid = static_cast<std::uint16_t>((c.from_client[0] << 8) | c.from_client[1]);
-        const std::vector<std::uint8_t> pdu(c.from_client.begin() + 7,
-                                            c.from_client.begin() + 6 + std::ptrdiff_t(length));
-        c.from_client.erase(c.from_client.begin(), c.from_client.begin() + 6 + std::ptrdiff_t(length));
-        if (c.peer_closed) continue;  // a closed peer hears nothing
+        if (m.from_client.size() < 6 + length) return;
+        const auto tid = static_cast<std::uint16_t>((m.from_client[0] << 8) | m.from_client[1]);
+        const auto end = m.from_client.begin() + 6 + std::ptrdiff_t(length);
+        const Bytes pdu(m.from_client.begin() + 7, end);
+        m.from_client.erase(m.from_client.begin(), end);
+        if (m.peer_closed) continue;  // a closed peer hears nothing
         const Answer a = m.tape.next(tid, pdu);
-        c.to_client.insert(c.to_client.end(), a.frame.begin(), a.frame.end());
-        if (a.close_after) c.peer_closed = true;
+        m.to_client.insert(m.to_client.end(), a.frame.begin(), a.frame.end());
+        m.peer_closed = a.close_after;
     }
 }
 
 }  // namespace
 
 std::string install_tape(const std::uint8_t* data, std::size_t size) {
-    MemoryMeter& m = meter();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    m.tape = AnswerTape(data, size);
+    std::lock_guard<std::mutex> lock(meter().mutex);
+    meter().tape = AnswerTape(data, size);
     return "{\"port\":502,\"timeout_ms\":100}";
 }
 
@@ -77,58 +136,40 @@ using fuzz::meter;
 
 NativeSocket Socket::invalid_handle() { return -1; }
 
-void Socket::close() {
-    if (!valid()) return;
-    auto& m = meter();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    m.connections.erase(handle_);
-    handle_ = invalid_handle();
-}
+void Socket::close() { handle_ = invalid_handle(); }
 
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
-    auto& m = meter();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    const auto it = m.connections.find(handle_);
-    if (it == m.connections.end()) return false;
+    std::lock_guard<std::mutex> lock(meter().mutex);
+    if (!valid() || handle_ != meter().handle) return false;
     // As on TCP, a send to a peer that has closed still succeeds; the
     // receive that follows is what fails.
-    it->second.from_client.insert(it->second.from_client.end(), data, data + size);
-    fuzz::answer_requests(m, it->second);
+    meter().from_client.insert(meter().from_client.end(), data, data + size);
+    fuzz::answer_requests(meter());
     return true;
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
-    auto& m = meter();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    const auto it = m.connections.find(handle_);
-    if (it == m.connections.end()) return false;
-    fuzz::Connection& c = it->second;
-    const std::size_t available = c.to_client.size() - c.read_pos;
-    if (available < size) {
-        c.read_pos = c.to_client.size();
+    std::lock_guard<std::mutex> lock(meter().mutex);
+    auto& in = meter().to_client;
+    if (!valid() || handle_ != meter().handle || in.size() < size) {
+        in.clear();
         return false;
     }
-    std::memcpy(data, c.to_client.data() + c.read_pos, size);
-    c.read_pos += size;
-    if (c.read_pos == c.to_client.size()) {
-        c.to_client.clear();
-        c.read_pos = 0;
-    }
+    std::memcpy(data, in.data(), size);
+    in.erase(in.begin(), in.begin() + std::ptrdiff_t(size));
     return true;
 }
 
 bool startup_sockets() { return true; }
 
 ConnectStatus connect_tcp(Socket& sock, std::uint32_t, std::uint16_t, int) {
-    sock.close();
-    auto& m = meter();
-    NativeSocket handle = 0;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        handle = m.next_handle++;
-        m.connections[handle] = fuzz::Connection{};
-    }
-    sock = Socket(handle);
+    std::lock_guard<std::mutex> lock(meter().mutex);
+    fuzz::MemoryMeter& m = meter();
+    m.handle += 1;
+    m.to_client.clear();
+    m.from_client.clear();
+    m.peer_closed = false;
+    sock = Socket(m.handle);
     return ConnectStatus::Connected;
 }
 

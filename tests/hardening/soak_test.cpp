@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 
-#include "hardening_support.h"
+#include "small_meter.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define HARDENING_SANITIZED 1
@@ -22,8 +25,6 @@
 namespace hardening {
 namespace {
 
-using tandrel_sim::Model;
-
 constexpr int THREADS = 64;
 constexpr int METERS = 8;
 
@@ -33,125 +34,82 @@ int soak_seconds() {
     return seconds > 0 ? seconds : 30;
 }
 
-// The rest of the exported functions, beside the meter calls of the matrix.
-Outcome list_points(const Target& t) {
-    return detail::document([&](char* out, int n, char* err, int e) {
-        return tandrel_list_points(t.meter.c_str(), out, n, err, e);
-    });
-}
-
-Outcome version(const Target&) { return {0, "", tandrel_version(), 0}; }
-
-// The short forms use port 502 and the default time-out, as the meters do here.
-Outcome read_live(const Target& t) {
-    return detail::document([&](char* out, int n, char* err, int e) {
-        return tandrel_read_live(t.host.c_str(), t.meter.c_str(), out, n, err, e);
-    });
-}
-
-template <typename Export>
-Outcome short_export(const Target& t, int file, Export&& run) {
-    Outcome o;
-    char err[512] = "";
-    o.status = run(t.host.c_str(), t.meter.c_str(), file, t.csv_path.c_str(), err,
-                   static_cast<int>(sizeof err));
-    o.err = err;
-    o.output = file_bytes(t.csv_path);
-    return o;
-}
-
-Outcome export_datalog(const Target& t) { return short_export(t, 1, tandrel_export_datalog); }
-Outcome export_eventlog(const Target& t) { return short_export(t, 0, tandrel_export_eventlog); }
-
 // Serialisation of the log callback, watched from inside it.
 struct LogWatch {
     std::atomic<int> inside{0};
     std::atomic<int> overlaps{0};
     std::atomic<long> messages{0};
 };
+LogWatch watch;
 
-void TANDREL_CALL watch_log(int, const char* message, void* user) {
-    auto& w = *static_cast<LogWatch*>(user);
-    if (w.inside.fetch_add(1) != 0) w.overlaps.fetch_add(1);
-    volatile size_t length = std::string(message).size();  // some work inside the window
+void TANDREL_CALL watch_log(int, const char* message, void*) {
+    if (watch.inside.fetch_add(1) != 0) watch.overlaps.fetch_add(1);
+    volatile std::size_t length = std::string(message).size();  // some work inside the window
     (void)length;
-    w.messages.fetch_add(1);
-    w.inside.fetch_sub(1);
+    watch.messages.fetch_add(1);
+    watch.inside.fetch_sub(1);
 }
 
-LogWatch log_watch;
-
-// Installing the callback again while messages flow must not open a window.
-Outcome reinstall_log_callback(const Target&) {
-    tandrel_set_log_callback(watch_log, &log_watch);
-    return {};
-}
-
-struct Work {
-    std::string name;
-    std::function<Outcome(const Target&)> run;
-    int models;  // bit 0: em133, bit 1: em235
-};
-
-std::vector<Work> all_work() {
-    std::vector<Work> work;
-    for (const MeterCall& c : meter_calls()) work.push_back({c.name, c.run, 3});
-    work.push_back({"list_points", list_points, 3});
-    work.push_back({"version", version, 3});
-    work.push_back({"read_live", read_live, 3});
-    work.push_back({"export_datalog", export_datalog, 3});
-    work.push_back({"export_eventlog", export_eventlog, 3});
-    work.push_back({"set_log_callback", reinstall_log_callback, 3});
-    work.push_back({"em133_all", fixed_port_calls()[0].run, 1});
-    work.push_back({"em235_diagnostics", fixed_port_calls()[1].run, 2});
-    return work;
-}
+// Beside the table's calls: the version, and installing the log callback
+// again while messages flow, which must not open a window. Each empties the
+// error buffer, as the runner expects of any call.
+const MeterCall VERSION = {"version", Output::Document, "", nullptr, [](const Args& a) {
+                               a.err[0] = '\0';
+                               return std::snprintf(a.out, std::size_t(a.out_len), "\"%s\"", tandrel_version()); }};
+const MeterCall SET_LOG_CALLBACK = {"set_log_callback", Output::Files, "", nullptr, [](const Args& a) {
+                                        a.err[0] = '\0';
+                                        tandrel_set_log_callback(watch_log, nullptr);
+                                        return 0; }};
 
 class Soak : public ::testing::Test {
 protected:
+    // Every (call, meter) pair that fits: the bulk exports each need their model.
     void SetUp() override {
         for (int m = 0; m < METERS; ++m) {
-            const Model model = m % 2 == 0 ? Model::EM133 : Model::EM235;
-            const std::string host = "127.0.92." + std::to_string(m + 1);
-            meters.push_back(start_meter(model, host, 502));
-            hosts.push_back(host);
-            models.push_back(model == Model::EM133 ? "em133" : "em235");
+            hosts.push_back("127.0.92." + std::to_string(m + 1));
+            meters.push_back(start_meter(m % 2 == 0 ? Model::EM133 : Model::EM235, hosts.back(), 502));
         }
-        work = all_work();
+        std::vector<const MeterCall*> all = {&VERSION, &SET_LOG_CALLBACK};
+        for (const MeterCall& c : meter_calls()) all.push_back(&c);
+        for (const MeterCall* c : all) {
+            for (int m = 0; m < METERS; ++m) {
+                if (!c->only_model || c->only_model == std::string(model_name(meters[m]->model()))) {
+                    work.push_back({c, m});
+                }
+            }
+        }
     }
     void TearDown() override { tandrel_set_log_callback(nullptr, nullptr); }
 
-    bool fits(const Work& w, int meter) const { return (w.models >> (meter % 2)) & 1; }
-
-    Target target(int meter, const std::string& csv) const {
-        return {hosts[static_cast<size_t>(meter)], models[static_cast<size_t>(meter)],
-                "{\"timeout_ms\":10000}", csv};
+    // The short forms use port 502 and the default time-out, as the meters here do.
+    Outcome run(std::size_t w, const std::string& path) const {
+        Args a;
+        a.host = hosts[work[w].second].c_str();
+        a.meter = model_name(meters[work[w].second]->model());
+        a.options = "{\"timeout_ms\":10000}";
+        a.path = path.c_str();
+        Outcome o = run_call(*work[w].first, a);
+        o.output = mask_timestamps(o.output);
+        return o;
     }
 
     bool quiet() const {
-        for (const auto& m : meters) {
-            if (!wait_connections_closed(*m)) return false;
-        }
-        return true;
+        return std::all_of(meters.begin(), meters.end(), [](const auto& m) { return connections_closed(*m); });
     }
 
-    // Each thread walks the (work, meter) pairs from its own starting point.
+    // Each thread walks the pairs from its own starting point.
     void hammer(int thread, std::chrono::steady_clock::time_point until, bool compare) {
-        const std::string csv = dir.file("t" + std::to_string(thread) + ".csv");
-        for (size_t k = static_cast<size_t>(thread); std::chrono::steady_clock::now() < until; ++k) {
-            const size_t w = k % work.size();
-            const int meter = static_cast<int>((k / work.size() + static_cast<size_t>(thread)) % METERS);
-            if (!fits(work[w], meter)) continue;
-            const Outcome o = work[w].run(target(meter, csv));
+        const std::string path = dir.file("t" + std::to_string(thread));
+        for (std::size_t k = std::size_t(thread) * 7; std::chrono::steady_clock::now() < until; ++k) {
+            const std::size_t w = k % work.size();
+            const Outcome o = run(w, path);
             calls.fetch_add(1);
-            if (!compare) continue;
-            const Outcome& want = baseline.at({w, meter});
-            if (o.status != want.status || o.err != want.err || o.output != want.output) {
+            const Outcome& want = baseline[w];
+            if (compare && (o.status != want.status || o.err != want.err || o.output != want.output ||
+                            !o.broken.empty())) {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (mismatches.size() < 5) {
-                    mismatches.push_back(work[w].name + " on " + hosts[static_cast<size_t>(meter)] +
-                                         ": status " + std::to_string(o.status) + " err '" + o.err + "'");
-                }
+                mismatches.push_back(std::string(work[w].first->name) + " on " + hosts[work[w].second] +
+                                     ": status " + std::to_string(o.status) + " err '" + o.err + "' " + o.broken);
             }
         }
     }
@@ -165,50 +123,45 @@ protected:
 
     TempDir dir;
     std::vector<std::unique_ptr<tandrel_sim::Simulator>> meters;
-    std::vector<std::string> hosts, models;
-    std::vector<Work> work;
-    std::map<std::pair<size_t, int>, Outcome> baseline;
+    std::vector<std::string> hosts;
+    std::vector<std::pair<const MeterCall*, int>> work;
+    std::vector<Outcome> baseline;
     std::atomic<long> calls{0};
     std::mutex mutex;
     std::vector<std::string> mismatches;
 };
 
 TEST_F(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
-    LogWatch& watch = log_watch;
-    tandrel_set_log_callback(watch_log, &watch);
-    for (size_t w = 0; w < work.size(); ++w) {
-        for (int m = 0; m < METERS; ++m) {
-            if (!fits(work[w], m)) continue;
-            const Outcome o = work[w].run(target(m, dir.file("baseline.csv")));
-            ASSERT_GE(o.status, 0) << work[w].name << ": " << o.err;
-            baseline[std::make_pair(w, m)] = o;
-        }
+    tandrel_set_log_callback(watch_log, nullptr);
+    for (std::size_t w = 0; w < work.size(); ++w) {
+        baseline.push_back(run(w, dir.file("baseline")));
+        ASSERT_GE(baseline[w].status, 0) << work[w].first->name << ": " << baseline[w].err;
+        ASSERT_EQ(baseline[w].broken, "") << work[w].first->name;
     }
     // A short warm-up with all threads lets the allocator settle its
     // per-thread arenas before memory is measured.
     run_threads(2, false);
     ASSERT_TRUE(quiet());
-    const int fds_before = count_fds();
-    const long rss_before = rss_kib();
+    const int fds_before = open_descriptor_count();
+    const long rss_before = resident_kib();
     calls = 0;
 
     run_threads(soak_seconds(), true);
 
     ASSERT_TRUE(quiet()) << "connections left open";
-    EXPECT_TRUE(mismatches.empty()) << mismatches.front();
+    EXPECT_TRUE(mismatches.empty()) << mismatches.size() << " mismatches, the first: " << mismatches.front();
     EXPECT_EQ(watch.overlaps.load(), 0) << "log callback entered by two threads at once";
     EXPECT_GT(watch.messages.load(), 0);
     if (fds_before >= 0) {
-        EXPECT_EQ(count_fds(), fds_before) << "descriptors leaked";
+        EXPECT_EQ(open_descriptor_count(), fds_before) << "descriptors leaked";
     }
 #ifndef HARDENING_SANITIZED
     if (rss_before > 0) {
-        EXPECT_LT(rss_kib() - rss_before, 16 * 1024) << "resident memory grew";
+        EXPECT_LT(resident_kib() - rss_before, 16 * 1024) << "resident memory grew";
     }
 #endif
-    RecordProperty("calls", static_cast<int>(calls.load()));
     std::printf("soak: %ld calls in %d s with %d threads against %d meters, RSS %+ld KiB\n",
-                calls.load(), soak_seconds(), THREADS, METERS, rss_kib() - rss_before);
+                calls.load(), soak_seconds(), THREADS, METERS, resident_kib() - rss_before);
 }
 
 }  // namespace

@@ -1,10 +1,47 @@
-// What a test may ask of its own process: open descriptors and resident
-// memory, for checks that nothing leaks. -1 where the platform cannot tell.
+// What a test may ask of its own process, for checks that nothing leaks or
+// hangs: open descriptors and resident memory (-1 where the platform cannot
+// tell), and a wait for another thread to catch up.
 #pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
 
 namespace tandrel::testing {
 
-int open_descriptor_count();
-long resident_kib();
+// Polls a condition that becomes true when another thread catches up (for
+// about 4 s), so that a slow machine is not taken for a failure.
+inline bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400 && !condition(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+#ifdef _WIN32
+// A Windows build runs under Wine, whose own descriptors in /proc come and
+// go with its threads.
+inline int open_descriptor_count() { return -1; }
+inline long resident_kib() { return -1; }
+#else
+inline int open_descriptor_count() {
+    std::error_code ec;
+    std::filesystem::directory_iterator it("/proc/self/fd", ec);
+    int n = 0;
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) ++n;
+    return ec ? -1 : n;
+}
+
+inline long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    long kib = -1;
+    for (std::string key; status >> key && key != "VmRSS:";) status.ignore(4096, '\n');
+    status >> kib;
+    return kib;
+}
+#endif
 
 }  // namespace tandrel::testing

@@ -21,22 +21,6 @@ bool Peer::read_frame(Frame& frame, int wait_ms) {
 
 void Peer::send(const std::vector<uint8_t>& bytes) { sock_.send_all(bytes.data(), bytes.size()); }
 
-std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
-                                    int length_field) {
-    const int length = length_field >= 0 ? length_field : static_cast<int>(pdu.size()) + 1;
-    std::vector<uint8_t> out;
-    out.reserve(7 + pdu.size());
-    out.push_back(static_cast<uint8_t>(transaction_id >> 8));
-    out.push_back(static_cast<uint8_t>(transaction_id & 0xFF));
-    out.push_back(0);
-    out.push_back(0);
-    out.push_back(static_cast<uint8_t>(length >> 8));
-    out.push_back(static_cast<uint8_t>(length & 0xFF));
-    out.push_back(1);
-    for (const uint8_t b : pdu) out.push_back(b);
-    return out;
-}
-
 std::vector<uint8_t> read_answer(const Frame& request) {
     const int count = (request.pdu[3] << 8) | request.pdu[4];
     std::vector<uint8_t> pdu{3, static_cast<uint8_t>(count * 2)};

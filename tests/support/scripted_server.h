@@ -37,9 +37,18 @@ private:
     ScriptedServer& owner_;
 };
 
-// The MBAP frame of a response: header with the given length field, then the PDU.
-std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
-                                    int length_field = -1);
+// The MBAP frame of a response from unit 1: header with the given length
+// field (negative: the PDU's size + 1), then the PDU.
+inline std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
+                                           int length_field = -1) {
+    const int length = length_field >= 0 ? length_field : static_cast<int>(pdu.size()) + 1;
+    std::vector<uint8_t> out = pdu;
+    out.insert(out.begin(), {static_cast<uint8_t>(transaction_id >> 8),
+                             static_cast<uint8_t>(transaction_id & 0xFF), 0, 0,
+                             static_cast<uint8_t>((length >> 8) & 0xFF),
+                             static_cast<uint8_t>(length & 0xFF), 1});
+    return out;
+}
 
 // A normal answer to a read of `count` registers holding 0x0100 + index.
 std::vector<uint8_t> read_answer(const Frame& request);
