@@ -3,12 +3,12 @@
 request after a fixed delay: the wall time with --jobs 1 and more, the
 speed-up next to the ideal, and the tool's own CPU time per record.
 
-    collect_bench.py --tandrel PATH --meter PATH [--meters 32] [--delay-ms 5]
+    collect_bench.py --tandrel PATH --sim PATH [--meters 32] [--delay-ms 5]
                      [--records 1000] [--jobs 1,8,32]
 
-`--meter` is the test meter program (tests/cli/cli_test_meter.cpp), which
-serves all the meters from one process; the CPU time counted is the tool's
-process alone. With the delay dominating, every meter costs about the same
+`--sim` is the simulator program (tandrel-sim), started once per meter with a
+scenario that delays every answer; the CPU time counted is the tool's process
+alone. With the delay dominating, every meter costs about the same
 wall time, so N jobs should come close to N times faster while there are at
 least N meters. One run per job count, as the other benchmarks report ratios
 from one run.
@@ -36,19 +36,31 @@ def machine():
         model, os.cpu_count(), platform.release(), load)
 
 
-def start_meters(program, count, delay_ms, records):
-    meter = ["--no-default-logs", "--datalog-records", str(records), "--delay-ms", str(delay_ms)]
-    args = [program, *meter]
-    for _ in range(count - 1):
-        args += ["+", *meter]
-    process = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    ports = []
+def start_meters(program, work, count, delay_ms, records):
+    scenario = os.path.join(work, "meter.json")
+    with open(scenario, "w") as f:
+        json.dump({"model": "em235", "deterministic": True, "default_logs": False,
+                   "datalogs": [{"file": 1, "points": [4352, 4353, 4354, 5120],
+                                 "records": records}],
+                   "faults": [{"action": "delay", "delay_ms": delay_ms, "once": False}]}, f)
+    processes, ports = [], []
     for _ in range(count):
-        line = process.stdout.readline().strip()
-        if not line.startswith("PORT "):
-            raise SystemExit("the test meters did not start: " + line)
-        ports.append(int(line[5:]))
-    return process, ports
+        process = subprocess.Popen([program, "--port", "0", "--scenario", scenario],
+                                   stdout=subprocess.PIPE, text=True)
+        processes.append(process)
+        line = process.stdout.readline()
+        if " listening on " not in line:
+            stop_meters(processes)
+            raise SystemExit("the simulated meters did not start: " + line)
+        ports.append(int(line.split(" listening on ")[1].split()[0].rsplit(":", 1)[1]))
+    return processes, ports
+
+
+def stop_meters(processes):
+    for process in processes:
+        process.terminate()
+    for process in processes:
+        process.communicate(timeout=60)
 
 
 def children_cpu_s():
@@ -73,7 +85,7 @@ def collect(tandrel, site, jobs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
-    parser.add_argument("--meter", required=True)
+    parser.add_argument("--sim", required=True)
     parser.add_argument("--meters", type=int, default=32)
     parser.add_argument("--delay-ms", type=int, default=5)
     parser.add_argument("--records", type=int, default=1000)
@@ -83,19 +95,18 @@ def main():
 
     started = datetime.datetime.now().strftime("%Y-%m-%d %H:%M")
     about = machine()
-    process, ports = start_meters(args.meter, args.meters, args.delay_ms, args.records)
-    try:
-        with tempfile.TemporaryDirectory() as work:
+    with tempfile.TemporaryDirectory() as work:
+        processes, ports = start_meters(args.sim, work, args.meters, args.delay_ms, args.records)
+        try:
             site = os.path.join(work, "site.txt")
             with open(site, "w") as f:
                 f.writelines("127.0.0.1:%d\n" % port for port in ports)
             runs = [(n, *collect(args.tandrel, site, n)) for n in jobs]
-    finally:
-        process.stdin.close()
-        process.wait(timeout=60)
+        finally:
+            stop_meters(processes)
 
     print("Measured %s on %s with bench/collect_bench.py, as `bash scripts/bench.sh` runs it "
-          "(Release): %d simulated meters in one process, each answering every request after "
+          "(Release): %d tandrel-sim processes, each answering every request after "
           "a delay of %d ms, each with one data log of %d records; one run per job count. Tool CPU is "
           "the tool's process alone.\n" % (started, about, args.meters, args.delay_ms,
                                              args.records))

@@ -56,9 +56,9 @@ python3 bench/report.py "$raw" --repetitions "$reps" --json bench/results/latest
 
 # tandrel collect against 32 meters that answer after a delay: speed-up by --jobs.
 echo "== collect_bench" >&2
-cmake --build "$build" --target tandrel_cli cli_test_meter -j2 >/dev/null
+cmake --build "$build" --target tandrel_cli tandrel-sim -j2 >/dev/null
 /usr/bin/python3 bench/collect_bench.py --tandrel "$build/tools/cli/tandrel" \
-  --meter "$build/tests/cli/cli_test_meter" | tee bench/results/collect.md
+  --sim "$build/tools/sim/tandrel-sim" | tee bench/results/collect.md
 
 # The Python package against the C call alone; it needs the simulator of the
 # ordinary build (the test command's build/), so it runs only when that exists.

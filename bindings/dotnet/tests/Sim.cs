@@ -6,6 +6,7 @@ using System.Diagnostics;
 using System.Globalization;
 using System.IO;
 using System.Linq;
+using System.Text.RegularExpressions;
 using System.Threading;
 using Tandrel;
 
@@ -14,85 +15,55 @@ internal sealed class Sim : IDisposable
     private readonly Process process;
     private readonly Thread reader;
     private readonly List<string> lines = new List<string>();
-
     internal readonly string Address;
     internal readonly int Port;
 
     // Port 0 lets the simulator pick a free port; it prints the one it took.
-    internal Sim(Setup setup, string scenario, string address = "127.0.0.1", int port = 0)
+    internal Sim(string scenario, string address = "127.0.0.1", int port = 0)
     {
-        var info = new ProcessStartInfo(setup.Sim, string.Format(CultureInfo.InvariantCulture,
-            "--trace --address {0} --port {1} --scenario \"{2}\"", address, port, setup.DataFile(scenario)));
+        var info = new ProcessStartInfo(Tests.Args["--sim"], string.Format(CultureInfo.InvariantCulture,
+            "--trace --address {0} --port {1} --scenario \"{2}\"", address, port, Path.Combine(Tests.Args["--data"], scenario)));
         info.UseShellExecute = false;
         info.RedirectStandardOutput = true;
-        info.RedirectStandardError = true;
         process = Process.Start(info);
-        string first = process.StandardOutput.ReadLine();
-        if (first == null || !first.Contains(" listening on "))
-        {
-            process.WaitForExit();
-            throw new Exception("tandrel-sim did not start: " + process.StandardError.ReadToEnd().Trim());
-        }
         Address = address;
-        Port = int.Parse(first.Substring(first.LastIndexOf(':') + 1).Split(' ')[0], CultureInfo.InvariantCulture);
-        reader = new Thread(ReadTrace);
-        reader.IsBackground = true;
+        Port = int.Parse(Regex.Match(process.StandardOutput.ReadLine() ?? "", @":(\d+) ").Groups[1].Value, CultureInfo.InvariantCulture);
+        reader = new Thread(() =>
+        {
+            for (string line; (line = process.StandardOutput.ReadLine()) != null;)
+                lock (lines) lines.Add(line);
+        });
         reader.Start();
     }
 
-    internal Meter Meter(string model = "em235")
-    {
-        return new Meter(Address, model, Port);
-    }
+    internal Meter Meter() => new Meter(Address, "em235", Port);
+
+    internal int Matching(string text) { lock (lines) return lines.Count(l => l.Contains(text)); }
 
     // Requests the simulator has traced on connection `conn` (counted from 1).
-    internal int RequestsOn(int conn)
-    {
-        string prefix = "conn " + conn.ToString(CultureInfo.InvariantCulture) + " #";
-        lock (lines) return lines.FindAll(l => l.StartsWith(prefix, StringComparison.Ordinal)).Count;
-    }
-
-    // Trace lines holding `text`.
-    internal int Matching(string text)
-    {
-        lock (lines) return lines.FindAll(l => l.Contains(text)).Count;
-    }
+    internal int RequestsOn(int conn) => Matching("conn " + conn.ToString(CultureInfo.InvariantCulture) + " #");
 
     // Trace lines arrive through a pipe: a request of connection `conn` being
     // there means every earlier request is there too.
-    internal void AwaitConnection(int conn)
+    internal void AwaitConnection(int conn) => Await(() => RequestsOn(conn) > 0, "a request on connection " + conn);
+
+    // Waits for something another process or thread does; the limit only ends a hung run.
+    internal static void Await(Func<bool> done, string what)
     {
-        Await.Until(() => RequestsOn(conn) > 0, "a request on connection " + conn);
+        for (var clock = Stopwatch.StartNew(); !done(); Thread.Sleep(10))
+            if (clock.Elapsed > TimeSpan.FromSeconds(30)) throw new Exception("gave up waiting for " + what);
     }
 
     // Connections of this process to the simulator that are still open
     // (established, with the simulator's port at the far end).
-    internal int OpenClientConnections()
-    {
-        string far = ":" + Port.ToString("X4", CultureInfo.InvariantCulture);
-        int open = 0;
-        foreach (string line in File.ReadAllLines("/proc/net/tcp").Skip(1))
-        {
-            string[] f = line.Split(new[] { ' ' }, StringSplitOptions.RemoveEmptyEntries);
-            if (f[2].EndsWith(far, StringComparison.Ordinal) && f[3] == "01") ++open;
-        }
-        return open;
-    }
+    internal int OpenClientConnections() => File.ReadAllLines("/proc/net/tcp").Skip(1)
+        .Select(line => line.Split(new[] { ' ' }, StringSplitOptions.RemoveEmptyEntries))
+        .Count(f => f[2].EndsWith(":" + Port.ToString("X4", CultureInfo.InvariantCulture), StringComparison.Ordinal) && f[3] == "01");
 
     public void Dispose()
     {
-        if (!process.HasExited) process.Kill();
-        process.WaitForExit();
+        process.Kill();
         reader.Join();
         process.Dispose();
-    }
-
-    private void ReadTrace()
-    {
-        string line;
-        while ((line = process.StandardOutput.ReadLine()) != null)
-        {
-            lock (lines) lines.Add(line);
-        }
     }
 }

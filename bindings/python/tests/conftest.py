@@ -1,7 +1,6 @@
-"""Simulated meters for the tests: tandrel-sim processes on free loopback
-ports, with their request traces. CTest sets TANDREL_SIM, TANDREL_LIBRARY and
-PYTHONPATH (see bindings/python/CMakeLists.txt)."""
-
+# Simulated meters for the tests: tandrel-sim processes on loopback with their
+# request traces, one line a request. CTest sets TANDREL_SIM, TANDREL_LIBRARY
+# and PYTHONPATH (see bindings/python/CMakeLists.txt).
 import os
 import pathlib
 import random
@@ -14,93 +13,59 @@ import pytest
 
 import tandrel
 
-SIM = os.environ.get("TANDREL_SIM", "")
 DATA = pathlib.Path(__file__).parent / "data"
 
 
 class Sim:
-    """A running tandrel-sim. `lines` collects its trace, one line a request."""
-
-    def __init__(self, *args, address="127.0.0.1", port=0):
-        self.process = subprocess.Popen(
-            [SIM, "--address", address, "--port", str(port), "--trace", *args],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    def __init__(self, *args, scenario=None, on_502=False):
+        address = "127.%d.%d.%d" % tuple(random.randint(1, 254) for _ in range(3))
+        where = ["--address", address, "--port", "502"] if on_502 else ["--port", "0"]
+        if scenario:
+            args = (*args, "--scenario", str(DATA / f"{scenario}.json"))
+        self.process = subprocess.Popen([os.environ["TANDREL_SIM"], "--trace", *where, *args],
+                                        stdout=subprocess.PIPE, text=True)
         first = self.process.stdout.readline()
-        listening = re.search(r"listening on ([\d.]+):(\d+)", first)
-        if not listening:
-            message = self.process.stderr.read().strip() or first
-            self.process.wait()
-            raise OSError(f"tandrel-sim did not start: {message}")
-        self.address, self.port = listening[1], int(listening[2])
+        self.address, self.port = re.search(r"on ([\d.]+):(\d+) ", first).groups()
+        self.endpoint = f"{self.address}:{self.port}"
         self.lines = []
-        self._reader = threading.Thread(target=self._read, daemon=True)
-        self._reader.start()
-
-    def _read(self):
-        for line in self.process.stdout:
-            self.lines.append(line)
-
-    @property
-    def endpoint(self):
-        return f"{self.address}:{self.port}"
+        # extend() appends each line as it arrives.
+        self.reader = threading.Thread(target=lambda: self.lines.extend(self.process.stdout))
+        self.reader.start()
 
     def meter(self, model="em235", **options):
         return tandrel.Meter(self.endpoint, model=model, **options)
 
-    def settled_count(self, quiet=0.3, limit=20.0):
-        """The number of requests once none has come for `quiet` seconds."""
-        end = time.monotonic() + limit
+    # The number of requests once none has come for `quiet` seconds.
+    def settled_count(self, quiet=0.3):
         count = -1
-        while count != len(self.lines) and time.monotonic() < end:
+        while count != len(self.lines):
             count = len(self.lines)
             time.sleep(quiet)
         return count
 
+    def trace(self):
+        self.settled_count(quiet=0.1)
+        return "".join(self.lines)
+
     def stop(self):
         self.process.terminate()
-        self.process.wait(timeout=10)
-        self._reader.join(timeout=10)
-        self.process.stdout.close()
-        self.process.stderr.close()
+        self.reader.join()
+        self.process.wait()
 
 
-def spare_loopback_address():
-    """An address in 127.0.0.0/8 other than 127.0.0.1, for meters on port 502."""
-    return "127.%d.%d.%d" % (random.randint(1, 254), random.randint(0, 255),
-                             random.randint(1, 254))
-
-
+# The deterministic em235 most tests read.
 @pytest.fixture(scope="session")
 def sim():
-    """The deterministic em235 most tests read."""
     started = Sim("--deterministic")
     yield started
     started.stop()
 
 
+# start_sim("--model", "em133", ...), start_sim(scenario="name") for data/name.json,
+# on_502=True for port 502 of a spare loopback address.
 @pytest.fixture
 def start_sim():
-    """Starts simulators for one test: start_sim("--model", "em133", ...)
-    or start_sim(scenario="name") for tests/data/name.json."""
     started = []
-
-    def start(*args, scenario=None, **where):
-        if scenario is not None:
-            args = (*args, "--scenario", str(DATA / f"{scenario}.json"))
-        started.append(Sim(*args, **where))
-        return started[-1]
-
-    yield start
+    yield lambda *args, **how: started.append(Sim(*args, **how)) or started[-1]
     for one in started:
         one.stop()
-
-
-@pytest.fixture
-def sim_on_502(start_sim):
-    """Starts a simulator on port 502 of a spare loopback address."""
-    def start(*args, scenario=None):
-        try:
-            return start_sim(*args, scenario=scenario, address=spare_loopback_address(), port=502)
-        except OSError as exc:
-            pytest.skip(f"cannot listen on port 502: {exc}")
-    return start

@@ -1,6 +1,5 @@
-"""The package in its host process: where the library comes from, the
-installed package, and calls from many threads at once."""
-
+# The package in its host process: where the library comes from, the
+# installed package, and calls from many threads at once.
 import ctypes.util
 import glob
 import os
@@ -20,16 +19,12 @@ BUILT = os.environ.get("TANDREL_LIBRARY", "")
 SOURCE_PACKAGE = os.path.dirname(os.path.realpath(tandrel.__file__))
 
 
+# `code` in a fresh interpreter, without the test run's library settings.
 def run_python(code, cwd, **env):
-    """`code` in a fresh interpreter, without the test run's library settings."""
     clean = {k: v for k, v in os.environ.items()
              if k not in ("TANDREL_LIBRARY", "LD_LIBRARY_PATH", "PYTHONPATH")}
     return subprocess.run([sys.executable, "-c", code], env={**clean, **env}, cwd=cwd,
                           capture_output=True, text=True, timeout=60)
-
-
-LOAD = "import tandrel; print(tandrel.library_path(), tandrel.version())"
-NOT_IN_PACKAGE = f"the copy in the package ({SOURCE_PACKAGE}/libtandrel.so.1): no such file"
 
 
 @pytest.mark.parametrize("env, printed, error", [
@@ -38,14 +33,15 @@ NOT_IN_PACKAGE = f"the copy in the package ({SOURCE_PACKAGE}/libtandrel.so.1): n
      "TANDREL_LIBRARY=/nonexistent/libtandrel.so.1: no such file"),
     ({"TANDREL_LIBRARY": BUILT}, f"{BUILT} 1.2.1", ""),
     ({"LD_LIBRARY_PATH": os.path.dirname(BUILT)}, "libtandrel.so.1 1.2.1", ""),
-    ({}, "", f"OSError: Cannot load the tandrel library; tried {NOT_IN_PACKAGE}; the system's "
-     "libtandrel.so.1: libtandrel.so.1: cannot open shared object file: No such file or "
-     "directory"),
+    ({}, "", "OSError: Cannot load the tandrel library; tried the copy in the package "
+     f"({SOURCE_PACKAGE}/libtandrel.so.1): no such file; the system's libtandrel.so.1: "
+     "libtandrel.so.1: cannot open shared object file: No such file or directory"),
 ])
 def test_library_search_order(tmp_path, env, printed, error):
     if not env and ctypes.util.find_library("tandrel"):
         pytest.skip("a system copy of the library is installed")
-    result = run_python(LOAD, tmp_path, PYTHONPATH=os.path.dirname(SOURCE_PACKAGE), **env)
+    result = run_python("import tandrel; print(tandrel.library_path(), tandrel.version())",
+                        tmp_path, PYTHONPATH=os.path.dirname(SOURCE_PACKAGE), **env)
     assert result.stdout.strip() == printed
     assert (result.stderr.strip().splitlines() or [""])[-1] == error
 
@@ -66,8 +62,7 @@ def test_cmake_install_gives_a_package_with_its_own_library(sim, tmp_path):
 
 def test_eight_meters_from_eight_threads_take_the_time_of_one(start_sim):
     # 250 ms in each read of the identification block, one per call.
-    sim = start_sim(scenario="slow_identity")
-    meters = [sim.meter() for _ in range(8)]
+    meters = [start_sim(scenario="slow_identity").meter()] * 8
     started = time.perf_counter()
     one_by_one = [meter.device_info() for meter in meters]
     sequential = time.perf_counter() - started

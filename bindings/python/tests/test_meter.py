@@ -1,0 +1,146 @@
+# The calls that return a document or write files: arguments in, the library's
+# values out, its failures as TandrelError with its message, its log on the
+# "tandrel" logger.
+import json
+import logging
+from datetime import datetime, timedelta, timezone
+
+import pytest
+
+import tandrel
+from conftest import DATA
+
+
+def test_documents(sim, caplog):
+    caplog.set_level(logging.DEBUG, logger="tandrel")
+    meter = sim.meter()
+    assert meter.device_info() == json.loads((DATA / "device_info_em235.json").read_text())
+    readings = meter.read(4352, "I2", 0x1100, "V1 THD")
+    assert list(readings) == [tandrel.Reading(4352, "V1", 230.0, "V"),
+                              tandrel.Reading(4356, "I2", 48.1, "A"),
+                              tandrel.Reading(4352, "V1", 230.0, "V"),
+                              tandrel.Reading(4370, "V1 THD", 2.1, "%")]
+    assert (readings["I2"].value, readings[3].pid, "I3" in readings) == (48.1, 4370, False)
+    with pytest.raises(KeyError):
+        readings["I3"]
+    assert (readings.meter, readings.host) == ("em235", "127.0.0.1")
+    assert abs(datetime.now(timezone.utc) - readings.timestamp) < timedelta(minutes=5)
+    live = meter.live()
+    assert (len(live), live["V2"].value, live["I1"].value) == (61, 231.3, 39.28)
+    assert [[e.file_id, e.type, e.records, [[c.name, c.unit, c.decimals] for c in e.columns]]
+            for e in meter.logs()] == json.loads((DATA / "logs_em235.json").read_text())
+    # A point listing takes the buffer retry, which stays the binding's business.
+    listed = tandrel.points("em133")
+    assert (len(listed), listed[0]) == (199, tandrel.Point(3072, "V1", "V", "1-cycle phase values"))
+    assert not [r for r in caplog.records if "buffer" in r.getMessage()]
+    assert tandrel.version() == tandrel.__version__
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda sim: tandrel.Meter("127.0.0.1", port=1).device_info(), "Cannot connect to 127.0.0.1:1"),
+    (lambda sim: sim.meter().read("Nope"), "Unknown point 'Nope'"),
+    (lambda sim: sim.meter().read(), "points: at least one point is required"),
+    (lambda sim: tandrel.points("em999"), "Unknown meter model 'em999' (expected em133 or em235)"),
+    # Seconds in Python, milliseconds to the library: 0.05 s is below its 100 ms.
+    (lambda sim: sim.meter(timeout=0.05).live(), "options.timeout_ms must be 100-3600000"),
+    # Nothing listens on port 502 of that address.
+    (lambda sim: tandrel.export_em133_all("127.0.79.254", "."),
+     "Cannot connect to 127.0.79.254:502"),
+    (lambda sim: tandrel.export_em235_diagnostics("127.0.79.254", "x.csv", 2049),
+     "Cannot connect to 127.0.79.254:502"),
+])
+def test_failures_raise_the_library_message(sim, call, message):
+    with pytest.raises(tandrel.TandrelError) as raised:
+        call(sim)
+    assert type(raised.value) is tandrel.TandrelError
+    assert str(raised.value) == message
+
+
+def test_host_may_carry_the_port_and_bad_arguments_fail_before_any_call():
+    for host, port, where in [("192.0.2.10", None, ("192.0.2.10", 502)),
+                              ("192.0.2.10:5020", 5020, ("192.0.2.10", 5020)),
+                              ("[fe80::1]:5020", None, ("fe80::1", 5020)),
+                              ("fe80::1", 1502, ("fe80::1", 1502))]:
+        meter = tandrel.Meter(host, port=port)
+        assert (meter.host, meter.port) == where
+    for error, call, *args in [(ValueError, tandrel.Meter, "127.0.0.1:5020", "em235", 502),
+                               (ValueError, tandrel.Meter, "127.0.0.1:99999"),
+                               (ValueError, tandrel.Meter, "127.0.0.1\0evil"),
+                               (ValueError, tandrel.Meter, "h", "em235", None, 1, float("inf")),
+                               (TypeError, tandrel.Meter("127.0.0.1").read, 4352.0),
+                               (ValueError, tandrel.export_em133_all, "127.0.0.1:5020", ".")]:
+        pytest.raises(error, call, *args)
+
+
+def test_timeout_and_unit_reach_the_library(sim):
+    assert sim.meter(timeout=0.1, unit_id=7).device_info()["serial"] == 23501178
+    assert " unit 7 " in sim.trace().splitlines()[-1]
+
+
+def test_library_log_reaches_the_tandrel_logger(sim, caplog):
+    caplog.set_level(logging.DEBUG, logger="tandrel")
+    list(sim.meter().events())
+    with pytest.raises(tandrel.TandrelError):
+        tandrel.Meter("127.0.0.1", port=1).device_info()
+    for expected in [(logging.DEBUG, f"Connected to {sim.endpoint}"),
+                     (logging.INFO, "File 0: 164 records"),
+                     (logging.ERROR, "Cannot connect to 127.0.0.1:1")]:
+        assert ("tandrel", *expected) in caplog.record_tuples
+
+    class Broken(logging.Filter):
+        def filter(self, record):
+            raise RuntimeError("handler broke")
+    logging.getLogger("tandrel").addFilter(Broken())
+    try:
+        with pytest.raises(RuntimeError, match="handler broke"):
+            sim.meter().device_info()
+    finally:
+        logging.getLogger("tandrel").filters.clear()
+
+
+STOP = RuntimeError("raised by the progress callable")
+
+
+def stop_at_ten(done, total):
+    if done == 10:
+        raise STOP
+
+
+@pytest.mark.parametrize("export, progress, result", [
+    (lambda m, path, p: m.export_datalog(1, path, p), lambda *a: None, 300),
+    (lambda m, path, p: m.export_events(str(path), progress=p), lambda *a: None, 164),
+    (lambda m, path, p: m.export_datalog(1, path, p), lambda done, total: done < 10,
+     tandrel.Cancelled),
+    (lambda m, path, p: m.export_datalog(1, path, p), stop_at_ten, STOP),
+])
+def test_exports_report_progress_and_stop_when_it_says(sim, tmp_path, capfd, export, progress,
+                                                       result):
+    calls = []
+    path = tmp_path / "out.csv"
+    try:
+        got = export(sim.meter(), path, lambda *a: calls.append(a) or progress(*a))
+    except Exception as exc:
+        got = exc
+    if isinstance(result, int):
+        assert (got, calls) == (result, [(n, result) for n in range(1, result + 1)])
+    else:
+        assert calls[-1] == (10, 300)
+        assert got is result or (type(got), str(got)) == (result, "Cancelled by caller")
+    assert len(path.read_text().splitlines()) == len(calls) + 1
+    assert capfd.readouterr().err == ""
+
+
+# The two calls fixed to port 502: the clock parameter is the first write of a
+# clock setting; the diagnostics scenario keeps the word on unit 3.
+def test_port_502_calls(start_sim, tmp_path):
+    sim = start_sim("--model", "em133", "--deterministic", on_502=True)
+    total = tandrel.export_em133_all(sim.address, tmp_path, True, 5)
+    files = list(tmp_path.iterdir())
+    assert (len(files), total) == (4, sum(len(f.read_text().splitlines()) - 1 for f in files))
+    assert "fc 6 addr 0x0A0F count 1 first value 5" in sim.trace()
+    sim = start_sim(scenario="diagnostics_unit3", on_502=True)
+    path = tmp_path / "diagnostics.csv"
+    assert tandrel.export_em235_diagnostics(f"{sim.address}:502", path, 2049, count=2,
+                                            unit_id=3, word_order="LO_FIRST") == 26
+    assert path.read_text().splitlines()[1] == "0x1,0x10,0x10010,LO_FIRST"
+    assert "unit 3 fc 3 addr 0x0800 count 2 " in sim.trace()
