@@ -76,6 +76,22 @@ private:
     std::uint16_t tid_ = 0;
 };
 
+// The fault rules a wire case names, built the way a test adds them.
+std::vector<Fault> fault_set(const std::string& name) {
+    if (name == "match") {
+        return {Fault::exception_at(reg::IDENTIFICATION + 10, 4), Fault::exception_at_request(2, 6),
+                Fault::exception_at_request(-1, 5).for_function(6).always(),
+                Fault::exception_at_request(-1, 11).for_unit(9).always()};
+    }
+    if (name == "silence_close") return {Fault::silence_at_request(2), Fault::close_at_request(4)};
+    if (name == "delay_segments") return {Fault::delay_at_request(1, 50), Fault::one_byte_segments()};
+    if (name == "malformed") {
+        return {Fault::wrong_transaction_id_at_request(1), Fault::wrong_function_code_at_request(2),
+                Fault::bad_byte_count_at_request(3), Fault::mbap_length_at_request(4, 261)};
+    }
+    return {};
+}
+
 }  // namespace
 
 #if TANDREL_SIM_HAS_SCENARIO
@@ -87,11 +103,15 @@ TEST(SimulatorWire, Transcripts) {
         if (c[0] != scenario) {
             clients.clear();
             scenario = c[0];
-            std::ifstream in(std::string(TANDREL_TEST_DATA_DIR) + "/sim/" + scenario + ".json");
+            std::istringstream names(scenario);
+            std::string file, faults;
+            names >> file >> faults;
+            std::ifstream in(std::string(TANDREL_TEST_DATA_DIR) + "/sim/" + file + ".json");
             const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             const ScenarioHead head = read_scenario_head(doc);
             sim = std::make_unique<Simulator>(head.model, head.options);
             apply_scenario(doc, *sim);
+            for (const Fault& f : fault_set(faults)) sim->add_fault(f);
             sim->start();
         }
         std::unique_ptr<RawClient>& client = clients[c[1]];
