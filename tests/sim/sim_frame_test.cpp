@@ -14,7 +14,9 @@ TEST(SimFrame, DecodesRequestsAndNamesTheirFaults) {
     for (const auto& c : tandrel::testing::read_cases("sim/decode.txt")) {
         std::istringstream hex(c[0]);
         std::vector<std::uint8_t> pdu;
-        for (std::string b; hex >> b;) pdu.push_back(static_cast<std::uint8_t>(std::stoul(b, nullptr, 16)));
+        for (std::string b; hex >> b;) {
+            pdu.push_back(static_cast<std::uint8_t>(std::stoul(b, nullptr, 16)));
+        }
         const PduRequest r = decode_request(pdu);
         EXPECT_EQ(r.exception, numbers(c[1]).at(0)) << c.where;
         if (c.fields.size() < 3) continue;
