@@ -1,9 +1,10 @@
-// What tandrel-sim reads besides the scenarios the integration cases play:
-// the messages of bad scenario files, and its command line.
+// What tandrel-sim reads besides the scenarios the wire and integration cases
+// play: the messages of bad scenario files, and its command line.
 #if TANDREL_SIM_HAS_SCENARIO
 
 #include <gtest/gtest.h>
 
+#include "core/case_file.h"
 #include "scenario_json.h"
 #include "sim/simulator.h"
 #include "sim_cli.h"
@@ -21,23 +22,14 @@ TEST(ScenarioJson, HeadGivesModelAndOptions) {
 }
 
 TEST(ScenarioJson, BadDocumentsNameTheProblem) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"{", "Scenario: "},
-        {"[]", "must be a JSON object"},
-        {R"({"registers":[{"address":"zz","values":[]}]})", "\"address\" must be an integer"},
-        {R"({"registers":[{"address":70000,"values":[]}]})", "out of range"},
-        {R"({"points":[{"id":28672,"raw":1}]})", "no register family"},
-        {R"({"datalogs":[{"file":0}]})", "1..16"},
-        {R"({"faults":[{"action":"explode"}]})", "unknown fault action"},
-        {R"({"datalogs":[{"file":1,"scenarios":[{"kind":"odd"}]}]})", "unknown log scenario"},
-    };
-    for (const auto& [doc, message_part] : cases) {
-        Simulator sim(Model::EM235, SimOptions::deterministic());
+    for (const auto& c : tandrel::testing::read_cases("sim/bad_scenarios.txt")) {
         try {
-            apply_scenario(doc, sim);
-            ADD_FAILURE() << doc;
+            Simulator sim(Model::EM235, SimOptions::deterministic());
+            apply_scenario(c[0], sim);
+            ADD_FAILURE() << c.where;
         } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string(e.what()).find(message_part), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c[1]), std::string::npos)
+                << c.where << ": " << e.what();
         }
     }
 }
