@@ -229,13 +229,9 @@ def help_options(*args):
 
 
 class HelpTest(unittest.TestCase):
-    SUBCOMMANDS = ["info", "points", "read", "live", "logs", "datalog", "events",
-                   "export-em133", "diagnostics", "collect", "demo"]
-
     def test_help_completion_and_docs_name_the_same_commands_and_options(self):
         listed = re.findall(r"^  ([a-z0-9-]+) {2,}", run("--help").stdout.split("Subcommands:")[1],
                             re.M)
-        self.assertEqual(listed, self.SUBCOMMANDS)
         self.assertEqual(completions(""), listed)
         self.assertEqual(set(completions("-")), help_options())
         self.assertEqual(completions("read", "h", "--meter", "e"), ["em133", "em235"])
