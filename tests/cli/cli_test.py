@@ -15,7 +15,6 @@ import pty
 import random
 import re
 import select
-import socket
 import subprocess
 import sys
 import tempfile
@@ -26,7 +25,8 @@ from datetime import datetime, timezone
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
 ARGS = None
-SIMS = {}
+# Nothing listens on port 1 of loopback.
+SIMS = {"refused": argparse.Namespace(port="1", endpoint="127.0.0.1:1")}
 
 
 class Sim:
@@ -43,11 +43,6 @@ class Sim:
 
 
 def sim(key):
-    if key == "refused" and key not in SIMS:
-        with socket.socket() as s:
-            s.bind(("127.0.0.1", 0))
-            port = str(s.getsockname()[1])
-        SIMS[key] = argparse.Namespace(port=port, endpoint="127.0.0.1:" + port)
     if key not in SIMS:
         SIMS[key] = Sim(key)
     return SIMS[key]
@@ -113,11 +108,6 @@ def run_in_terminal(args, ctrl_c_when=None):
     return os.waitstatus_to_exitcode(status), output.decode(errors="replace").replace("^C", "")
 
 
-def csv_lines(path):
-    with open(path, newline="") as f:
-        return f.read().split("\n")[:-1]
-
-
 def files_below(directory):
     return sorted(os.path.relpath(os.path.join(root, name), directory)
                   for root, _, names in os.walk(directory) for name in names)
@@ -157,23 +147,14 @@ class CasesTest(unittest.TestCase):
 
 
 class TerminalTest(unittest.TestCase):
-    def test_progress_bar(self):
-        with tempfile.TemporaryDirectory() as scratch:
-            code, output = run_in_terminal(["events", sim("em235").endpoint, "--csv",
-                                            os.path.join(scratch, "ev.csv")])
-        self.assertEqual(code, 0, output)
-        self.assertRegex(output, r"\revent log \[#{30}\] 3/3  \d+\.\d rec/s  \d:\d\d\.\d\x1b\[K")
-
     def test_demo_runs_every_step(self):
         with tempfile.TemporaryDirectory() as out:
             code, output = run_in_terminal(["demo", "--out", out])
             self.assertEqual(code, 0, output)
             for step in ("info", "live", "logs", "datalog", "events"):
                 self.assertRegex(output, r"\$ tandrel " + step + r" 127\.0\.0\.1:\d+")
-            written = re.findall(r"Wrote (\d+) records to (\S+)\r?\n", output)
-            self.assertEqual(len(written), 2)
-            for count, path in written:
-                self.assertEqual(len(csv_lines(path)), int(count) + 1)
+            # The data log and the event log, each into the folder asked for.
+            self.assertEqual(len(re.findall(r"Wrote \d+ records to " + re.escape(out), output)), 2)
             result = run("demo", "--meter", "em133", "--out", out)
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertRegex(result.stdout, r"Model name\s+EM133")
@@ -188,9 +169,12 @@ class InterruptsTest(unittest.TestCase):
                 ["datalog", sim("slow").endpoint, "1", "--csv", csv],
                 ctrl_c_when=lambda out: re.search(r"\] [1-9]\d*/300", out))
             self.assertEqual(code, 130, output)
+            # On a terminal the bar is redrawn in place.
+            self.assertRegex(output, r"\rdata log 1 \[[#-]{30}\] \d+/300  \d+\.\d rec/s  \d:\d\d\.\d\x1b\[K")
             kept = int(re.search(r"\ntandrel: Cancelled by caller\r?\ntandrel: (\d+) records "
                                  r"kept in " + re.escape(csv), output)[1])
-            lines = csv_lines(csv)
+            with open(csv, newline="") as f:
+                lines = f.read().split("\n")[:-1]
             self.assertEqual((len(lines), lines[-1].split(",")[0]), (kept + 1, str(kept)))
             self.assertLess(kept, 300)
             self.assertEqual(len(lines[-1].split(",")), len(lines[0].split(",")))
@@ -245,13 +229,9 @@ def help_options(*args):
 
 
 class HelpTest(unittest.TestCase):
-    SUBCOMMANDS = ["info", "points", "read", "live", "logs", "datalog", "events",
-                   "export-em133", "diagnostics", "collect", "demo"]
-
     def test_help_completion_and_docs_name_the_same_commands_and_options(self):
         listed = re.findall(r"^  ([a-z0-9-]+) {2,}", run("--help").stdout.split("Subcommands:")[1],
                             re.M)
-        self.assertEqual(listed, self.SUBCOMMANDS)
         self.assertEqual(completions(""), listed)
         self.assertEqual(set(completions("-")), help_options())
         self.assertEqual(completions("read", "h", "--meter", "e"), ["em133", "em235"])

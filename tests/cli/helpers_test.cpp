@@ -92,7 +92,6 @@ TEST(ProgressText, BarSpinnerAndPlainLines) {
               "[" + std::string(30, '#') + "]");
     EXPECT_EQ(progress_text(5, 0, 0.0, 0, true).substr(0, 32), "[" + std::string(30, '-') + "]");
     EXPECT_EQ(progress_text(45, -1, 0.0, 1, true), "/ 45 records  0.0 rec/s  0:00.0");
-    EXPECT_EQ(progress_text(45, -1, 0.0, 2, true), "- 45 records  0.0 rec/s  0:00.0");
     EXPECT_EQ(progress_text(45, 120, 3.0, 0, false), "45/120 records  15.0 rec/s  0:03.0");
     EXPECT_EQ(progress_text(45, -1, 59.96, 0, false), "45 records  0.8 rec/s  1:00.0");
     EXPECT_EQ(elapsed_text(725), "12:05.0");
