@@ -1,112 +1,37 @@
 // Caller misuse: every null argument of every function, bad options and
-// models, output and error buffers of INT_MIN, -1, 0 and 1 bytes, a log
+// models, output and error buffers of INT_MIN, -1, 0 and 1 bytes (a table in
+// tests/data/hardening/misuse.txt), a log
 // callback swapped from another thread while calls run, a thread ended inside
 // a callback. None of it may crash, write outside a buffer or hang.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <sstream>
 #include <thread>
 
 #ifndef _WIN32
 #include <pthread.h>
 #endif
 
+#include "core/case_file.h"
 #include "small_meter.h"
 
 namespace hardening {
 namespace {
 
-// A closed loopback port: never reached when an argument check fails first,
-// and fast to fail when it is reached.
-const char* const NOWHERE = "{\"port\":1,\"timeout_ms\":100}";
-const std::string BAD_MODEL = "Unknown meter model 'em999' (expected em133 or em235)";
-
-// Each pointer alone, with and without an error buffer, then all of them:
-// the first in the call's order is named. A failed call writes no output.
-TEST(Misuse, EveryNullArgumentIsNamed) {
-    const TempDir dir;
-    const std::string path = dir.file("x");
-    Args args;
-    args.options = NOWHERE;
-    args.path = path.c_str();
-    for (const MeterCall& call : meter_calls()) {
-        std::istringstream checks(call.checks);
-        std::string all;
-        for (std::string name; checks >> name;) {
-            if (name == "model" || name == "options") continue;
-            SCOPED_TRACE(std::string(call.name) + " " + name);
-            const Outcome o = run_call(call, args, 64, 128, name);
-            EXPECT_EQ(o.status, -1);
-            EXPECT_EQ(o.err, name + " must not be null");
-            EXPECT_EQ(o.broken, "");
-            EXPECT_EQ(run_call(call, args, 64, 128, name + " err").status, -1);
-            all += name + " ";
+TEST(Misuse, Table) {
+    for (const Case& c : read_cases("hardening/misuse.txt")) {
+        Args args;
+        args.meter = c[1].c_str();
+        args.options = c[2] == "-" ? nullptr : c[2].c_str();
+        args.path = "/nonexistent-dir/x.csv";
+        const MeterCall& call = meter_call(c[0]);
+        const Outcome o = run_call(call, args, int(number(c[4])), int(number(c[5])), c[3]);
+        EXPECT_EQ(o.status, number(c[6])) << c.where;
+        EXPECT_EQ(o.err, c[7]) << c.where;
+        EXPECT_EQ(o.broken, "") << c.where;
+        if (!c[3].empty()) {
+            EXPECT_EQ(run_call(call, args, 64, 128, c[3] + " err").status, -1) << c.where;
         }
-        EXPECT_EQ(run_call(call, args, 64, 128, all).err, all.substr(0, all.find(' ')) + " must not be null");
-    }
-}
-
-// The calls that take options fail on them or on the model before they
-// connect or create a file, each in its own order when both are wrong.
-TEST(Misuse, OptionsAndModelAreCheckedBeforeConnecting) {
-    const struct {
-        const char* meter;
-        const char* options;
-        std::string message;
-    } cases[] = {
-        {"em999", "{\"port\":0}", "options.port must be 1-65535"},
-        {"em999", "{\"timeout_ms\":5}", "options.timeout_ms must be 100-3600000"},
-        {"em133", "{\"unit_id\":256}", "options.unit_id must be 0-255"},
-        {"em999", nullptr, BAD_MODEL},
-    };
-    Args args;
-    args.path = "/nonexistent-dir/x.csv";
-    for (const MeterCall& call : meter_calls()) {
-        if (call.checked_at("options") == std::string::npos) continue;
-        const bool model_first = call.checked_at("model") < call.checked_at("options");
-        for (const auto& c : cases) {
-            args.meter = c.meter;
-            args.options = c.options;
-            const Outcome o = run_call(call, args);
-            EXPECT_EQ(o.status, -1) << call.name;
-            EXPECT_EQ(o.err, model_first && args.meter == std::string("em999") ? BAD_MODEL : c.message)
-                << call.name;
-        }
-    }
-}
-
-TEST(Misuse, OutputBufferTooSmallIsLeftUntouched) {
-    const MeterCall& list_points = meter_call("list_points");
-    for (const int len : {INT_MIN, -1, 0, 1}) {
-        const Outcome o = run_call(list_points, {}, len);
-        EXPECT_EQ(o.status, -1) << len;
-        EXPECT_EQ(o.err.rfind("Output buffer too small: need ", 0), 0u) << o.err;
-        EXPECT_EQ(o.broken, "") << len;
-    }
-    // The size the message names is exactly enough.
-    const int need = std::atoi(run_call(list_points, {}, 1).err.substr(30).c_str());
-    EXPECT_EQ(run_call(list_points, {}, need - 1).status, -1);
-    const Outcome fits = run_call(list_points, {}, need);
-    EXPECT_EQ(fits.status, 205) << fits.err;
-    EXPECT_EQ(fits.output.size() + 1, static_cast<std::size_t>(need));
-    EXPECT_EQ(fits.broken, "");
-}
-
-// Lengths below 1 are never written, 1 holds an empty text, 16 the message
-// cut to 15 bytes.
-TEST(Misuse, ErrorBufferOfAnyLength) {
-    Args args;
-    args.meter = "em999";
-    for (const int len : {INT_MIN, -1, 0, 1, 16}) {
-        const Outcome o = run_call(meter_call("list_points"), args, 64, len);
-        EXPECT_EQ(o.status, -1);
-        EXPECT_EQ(o.err, BAD_MODEL.substr(0, len > 1 ? std::size_t(len - 1) : 0));
-        EXPECT_EQ(o.broken, "") << len;
     }
 }
 
