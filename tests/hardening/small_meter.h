@@ -3,8 +3,10 @@
 #pragma once
 
 #include <memory>
+#include <regex>
 #include <string>
 
+#include "sim/scenario_json.h"
 #include "sim/simulator.h"
 #include "support/meter_calls.h"
 #include "support/process_info.h"
@@ -17,34 +19,20 @@ using tandrel_sim::Model;
 
 inline const char* model_name(Model model) { return model == Model::EM133 ? "em133" : "em235"; }
 
-// Data log 1 of 12 records (4 columns, blocks of 5) and an event log of 7
-// events; the em133 also gets data logs 2 and 3, which its bulk export reads,
-// and the em235 the diagnostics word. keep_requests 0: requests are counted,
-// not kept, so that a long soak does not grow the simulator.
+// The meters of tests/data/hardening: data log 1 of 12 records (4 columns,
+// blocks of 5) and an event log of 7 events; the em133 also gets data logs 2
+// and 3, which its bulk export reads, and the em235 the diagnostics word.
+// keep_requests 0: requests are counted, not kept, so that a long soak does
+// not grow the simulator.
 inline std::unique_ptr<tandrel_sim::Simulator> start_meter(Model model, const std::string& address = "127.0.0.1",
                                                            std::uint16_t port = 0,
                                                            std::size_t keep_requests = 0) {
-    tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
-    o.default_logs = false;
+    const std::string scenario =
+        file_bytes(std::string(TANDREL_TEST_DATA_DIR) + "/hardening/" + model_name(model) + ".json");
+    tandrel_sim::SimOptions o = tandrel_sim::read_scenario_head(scenario).options;
     o.request_log_limit = keep_requests;
     auto sim = std::make_unique<tandrel_sim::Simulator>(model, o);
-    const int records[] = {12, 3, 6};
-    for (int file = 1; file <= (model == Model::EM133 ? 3 : 1); ++file) {
-        tandrel_sim::DataLogSetup data;
-        data.point_ids = {4352, 4353, 5120, 5888};
-        data.records = records[file - 1];
-        data.records_per_block = 5;
-        sim->set_datalog(file, data);
-    }
-    if (model == Model::EM235) sim->set_diagnostics(DIAGNOSTICS_REGISTER - 1, 1, 0x1234, 0x8001);
-    tandrel_sim::EventLogSetup events;
-    events.records_per_block = 5;
-    for (int i = 0; i < 7; ++i) {
-        events.events.push_back({static_cast<std::uint16_t>(0x0100 + i), static_cast<std::uint16_t>(i),
-                                 static_cast<std::uint16_t>(i + 1), 1000 * i - 3000,
-                                 1767225600u + 60u * static_cast<unsigned>(i)});
-    }
-    sim->set_eventlog(events);
+    tandrel_sim::apply_scenario(scenario, *sim);
     sim->start(address, port);
     return sim;
 }
@@ -60,15 +48,9 @@ inline bool connections_closed(const tandrel_sim::Simulator& sim) {
 }
 
 // Readings carry the time of reading; everything else must match byte for byte.
-inline std::string mask_timestamps(std::string text) {
-    const std::string key = "\"timestamp\":\"";
-    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
-        const std::size_t begin = at + key.size();
-        const std::size_t end = text.find('"', begin);
-        if (end == std::string::npos) break;
-        text.replace(begin, end - begin, "T");
-    }
-    return text;
+inline std::string mask_timestamps(const std::string& text) {
+    static const std::regex TIMESTAMP("\"timestamp\":\"[^\"]*\"");
+    return std::regex_replace(text, TIMESTAMP, "\"timestamp\":\"T\"");
 }
 
 }  // namespace hardening

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -50,12 +49,9 @@ void TANDREL_CALL watch_log(int, const char* message, void*) {
     watch.inside.fetch_sub(1);
 }
 
-// Beside the table's calls: the version, and installing the log callback
-// again while messages flow, which must not open a window. Each empties the
-// error buffer, as the runner expects of any call.
-const MeterCall VERSION = {"version", Output::Document, "", nullptr, [](const Args& a) {
-                               a.err[0] = '\0';
-                               return std::snprintf(a.out, std::size_t(a.out_len), "\"%s\"", tandrel_version()); }};
+// Beside the table's calls: installing the log callback again while messages
+// flow, which must not open a window. It empties the error buffer, as the
+// runner expects of any call.
 const MeterCall SET_LOG_CALLBACK = {"set_log_callback", Output::Files, "", nullptr, [](const Args& a) {
                                         a.err[0] = '\0';
                                         tandrel_set_log_callback(watch_log, nullptr);
@@ -69,7 +65,7 @@ protected:
             hosts.push_back("127.0.92." + std::to_string(m + 1));
             meters.push_back(start_meter(m % 2 == 0 ? Model::EM133 : Model::EM235, hosts.back(), 502));
         }
-        std::vector<const MeterCall*> all = {&VERSION, &SET_LOG_CALLBACK};
+        std::vector<const MeterCall*> all = {&SET_LOG_CALLBACK};
         for (const MeterCall& c : meter_calls()) all.push_back(&c);
         for (const MeterCall* c : all) {
             for (int m = 0; m < METERS; ++m) {
@@ -103,7 +99,6 @@ protected:
         for (std::size_t k = std::size_t(thread) * 7; std::chrono::steady_clock::now() < until; ++k) {
             const std::size_t w = k % work.size();
             const Outcome o = run(w, path);
-            calls.fetch_add(1);
             const Outcome& want = baseline[w];
             if (compare && (o.status != want.status || o.err != want.err || o.output != want.output ||
                             !o.broken.empty())) {
@@ -126,7 +121,6 @@ protected:
     std::vector<std::string> hosts;
     std::vector<std::pair<const MeterCall*, int>> work;
     std::vector<Outcome> baseline;
-    std::atomic<long> calls{0};
     std::mutex mutex;
     std::vector<std::string> mismatches;
 };
@@ -144,7 +138,6 @@ TEST_F(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
     ASSERT_TRUE(quiet());
     const int fds_before = open_descriptor_count();
     const long rss_before = resident_kib();
-    calls = 0;
 
     run_threads(soak_seconds(), true);
 
@@ -160,8 +153,6 @@ TEST_F(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
         EXPECT_LT(resident_kib() - rss_before, 16 * 1024) << "resident memory grew";
     }
 #endif
-    std::printf("soak: %ld calls in %d s with %d threads against %d meters, RSS %+ld KiB\n",
-                calls.load(), soak_seconds(), THREADS, METERS, resident_kib() - rss_before);
 }
 
 }  // namespace
