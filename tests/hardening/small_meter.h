@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <string>
@@ -11,13 +13,37 @@
 #include "sim/scenario_json.h"
 #include "sim/simulator.h"
 #include "support/meter_calls.h"
-#include "support/process_info.h"
 #include "support/temp_dir.h"
 
 namespace hardening {
 
 using namespace tandrel::testing;
 using tandrel_sim::Model;
+
+// Open descriptors and resident memory of this process, for the checks that
+// nothing leaks (-1 where the platform cannot tell).
+#ifdef _WIN32
+// A Windows build runs under Wine, whose own descriptors in /proc come and
+// go with its threads.
+inline int open_descriptor_count() { return -1; }
+inline long resident_kib() { return -1; }
+#else
+inline int open_descriptor_count() {
+    std::error_code ec;
+    std::filesystem::directory_iterator it("/proc/self/fd", ec);
+    int n = 0;
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) ++n;
+    return ec ? -1 : n;
+}
+
+inline long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    long kib = -1;
+    for (std::string key; status >> key && key != "VmRSS:";) status.ignore(4096, '\n');
+    status >> kib;
+    return kib;
+}
+#endif
 
 inline const char* model_name(Model model) { return model == Model::EM133 ? "em133" : "em235"; }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -105,11 +106,10 @@ void null_argument(Args& a, const std::string& name) {
 // The files a call wrote, each whole; a folder's in name order (the names
 // carry the time), each followed by \f.
 std::string written(Output output, const char* path, std::string& broken) {
-    std::vector<std::string> files{path};
+    std::set<std::string> files;
+    if (output != Output::Folder) files.insert(path);
     if (output == Output::Folder) {
-        files.clear();
-        for (const auto& entry : fs::directory_iterator(path)) files.push_back(entry.path().string());
-        std::sort(files.begin(), files.end());
+        for (const auto& entry : fs::directory_iterator(path)) files.insert(entry.path().string());
     }
     std::string all;
     for (const std::string& f : files) {
@@ -120,17 +120,19 @@ std::string written(Output output, const char* path, std::string& broken) {
     return all;
 }
 
-void check_output(Output output, Outcome& o, const Guarded& out) {
+void check_output(const MeterCall& call, Outcome& o, const Guarded& out) {
     const long lines = std::count(o.output.begin(), o.output.end(), '\n');
-    if (output == Output::Document) {
+    const bool length_kept = call.name != std::string("read_device_info") || o.output.size() == std::size_t(o.status);
+    note(o.broken, o.status < 0 || length_kept, "device info status is not the document length");
+    if (call.output == Output::Document) {
         note(o.broken, out.guard_intact(), "output buffer overrun");
         note(o.broken, o.status >= 0 || filled(out.bytes.data(), out.usable),
              "failed call wrote to the output buffer");
         note(o.broken, o.status < 0 || (out.terminated() && is_compact_json(o.output)),
              "document is not compact JSON");
-    } else if (output == Output::Lines) {
+    } else if (call.output == Output::Lines) {
         note(o.broken, o.status < 0 || lines == o.status + 1, "records delivered differ from the status");
-    } else if (output == Output::Rows) {
+    } else if (call.output == Output::Rows) {
         note(o.broken, o.status < 0 || o.progress_calls == o.status, "progress calls differ from the status");
         note(o.broken, o.output.empty() ? o.status <= 0 : lines == o.progress_calls + 1,
              "CSV rows differ from the progress calls");
@@ -193,7 +195,8 @@ Outcome run_call(const MeterCall& call, Args a, int out_len, int err_len, const 
         note(o.broken, err.usable < 2 || o.err.empty() == (o.status != -1), "error text and status disagree");
         note(o.broken, o.err.find('\n') == std::string::npos, "error text spans lines");
     }
-    if (a.out != nullptr) check_output(call.output, o, out);
+    if (a.out != nullptr) check_output(call, o, out);
+    if (!o.broken.empty()) throw std::logic_error(std::string(call.name) + ": " + o.broken + " (" + o.err + ")");
     return o;
 }
 

@@ -60,11 +60,13 @@ struct Outcome {
     // of a folder followed by \f.
     std::string output;
     int progress_calls = 0;
-    std::string broken;  // the first rule of the contract the call broke, or ""
+    std::string broken;  // the first rule of the contract the call broke, while it ran
 };
 
 // Runs `call` with an output and an error buffer of the given usable lengths
-// (none for a length below 1), each followed by guard bytes. The names in
+// (none for a length below 1), each followed by guard bytes, and throws
+// std::logic_error naming the rule when the call broke what any caller is
+// owed: a test fails, a fuzzer stops at the input. The names in
 // `null_args` ("host", "out", "err", ...: the names the library's messages
 // give them) are passed as null pointers.
 Outcome run_call(const MeterCall& call, Args args, int out_len = 1 << 16, int err_len = 256,
