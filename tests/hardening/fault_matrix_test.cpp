@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <set>
 
 #include "core/case_file.h"
@@ -111,10 +112,13 @@ std::vector<Scenario> scenarios(bool fixed_port) {
     return list;
 }
 
-std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) {
-    return std::string(info.param.call->name) + "_" + info.param.fault->name + "_" +
-           model_name(info.param.model);
+std::string name_of(const Scenario& s) {
+    return std::string(s.call->name) + "_" + s.fault->name + "_" + model_name(s.model);
 }
+
+// The test's name in ctest's output, and its parameter too, instead of its bytes.
+std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) { return name_of(info.param); }
+void PrintTo(const Scenario& s, std::ostream* os) { *os << name_of(s); }
 
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {
 protected:
@@ -125,12 +129,10 @@ protected:
         args.path = path.c_str();
     }
 
-    Outcome run(long& elapsed_ms) {
+    Outcome run(std::chrono::milliseconds& elapsed) {
         const auto start = std::chrono::steady_clock::now();
         Outcome o = run_call(call, args);
-        elapsed_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count());
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         o.output = mask_timestamps(o.output);
         return o;
     }
@@ -168,7 +170,7 @@ protected:
 };
 
 TEST_P(FaultMatrix, EveryRequestOfTheCall) {
-    long elapsed = 0;
+    std::chrono::milliseconds elapsed{0};
     const Outcome baseline = run(elapsed);
     ASSERT_GE(baseline.status, 0) << baseline.err;
     const int requests = static_cast<int>(sim->requests_served());
@@ -190,7 +192,7 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
         apply_scenario(fault.scenario(n), *sim);
         const Outcome o = run(elapsed);
         if (fault.reach != "whole") {
-            EXPECT_LT(elapsed, TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
+            EXPECT_LT(elapsed.count(), TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
         }
         ASSERT_TRUE(connections_closed(*sim)) << "the library kept its connection open";
         if (fds_before >= 0) {
