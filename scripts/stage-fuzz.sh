@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${TANDREL_FUZZ_SECONDS:-40}"
-harnesses=(options model point_list device_info point_reading log_directory datalog eventlog)
+harnesses=(options point_list device_info point_reading log_directory datalog eventlog)
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -15,11 +15,11 @@
 // remaining point or file.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "harnesses.h"
 #include "platform/socket.h"
+#include "sim/sim_frame.h"
 #include "support/scripted_server.h"
 
 namespace tandrel::fuzz {
@@ -28,45 +28,18 @@ namespace {
 using testing::response_frame;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Answer {
-    Bytes frame;
-    bool close_after = false;  // close the connection after sending
-};
+// The one connection a call holds at a time; a connect replaces it, and a
+// socket of an earlier one is dead. No lock: a harness runs one call at a
+// time on one thread, and the library starts none of its own.
+struct MemoryMeter {
+    Bytes tape;
+    std::size_t tape_pos = 0;
+    platform::NativeSocket handle = 0;
+    Bytes to_client;    // answers not yet received
+    Bytes from_client;  // a request frame in the making
+    bool peer_closed = false;
 
-class AnswerTape {
-public:
-    AnswerTape() = default;
-    AnswerTape(const std::uint8_t* data, std::size_t size) : data_(data, data + size) {}
-
-    Answer next(std::uint16_t tid, const Bytes& request_pdu) {
-        const std::uint8_t fc = request_pdu.empty() ? 0 : request_pdu[0];
-        const int op = take();
-        Answer a;
-        if (op < 0 || op >= 0xFE) {
-            a.close_after = true;
-        } else if (op < 0xC0 || op >= 0xFC) {  // 0xFC-0xFD: byte-wise segments, the same here
-            a.frame = response_frame(tid, fitting_pdu(request_pdu));
-        } else if (op < 0xE0) {
-            a.frame = response_frame(tid, {static_cast<std::uint8_t>(fc | 0x80),
-                                           static_cast<std::uint8_t>(op - 0xC0)});
-        } else if (op < 0xF0) {
-            Bytes pdu(take_or_zero());
-            for (auto& b : pdu) b = take_or_zero();
-            a.frame = response_frame(tid, pdu);
-        } else if (op < 0xF8) {
-            // A length field that need not match what follows; the peer
-            // closes after it, so a short frame ends in a closed connection.
-            const int length = (take_or_zero() << 8) | take_or_zero();
-            a.frame = response_frame(tid, fitting_pdu(request_pdu), length);
-            a.close_after = true;
-        } else {
-            a.frame = response_frame(static_cast<std::uint16_t>(tid + 1), fitting_pdu(request_pdu));
-        }
-        return a;
-    }
-
-private:
-    int take() { return pos_ < data_.size() ? data_[pos_++] : -1; }
+    int take() { return tape_pos < tape.size() ? tape[tape_pos++] : -1; }
     std::uint8_t take_or_zero() { return static_cast<std::uint8_t>(std::max(take(), 0)); }
 
     // The answer a well-behaved meter would give, with register contents from the tape.
@@ -79,19 +52,32 @@ private:
         return pdu;
     }
 
-    Bytes data_;
-    std::size_t pos_ = 0;
-};
-
-// The one connection a call holds at a time; a connect replaces it, and a
-// socket of an earlier one is dead.
-struct MemoryMeter {
-    std::mutex mutex;
-    AnswerTape tape;
-    platform::NativeSocket handle = 0;
-    Bytes to_client;    // answers not yet received
-    Bytes from_client;  // a request frame in the making
-    bool peer_closed = false;
+    // The next answer from the tape, queued for the client; the peer may close after it.
+    void answer(std::uint16_t tid, const Bytes& request_pdu) {
+        const std::uint8_t fc = request_pdu.empty() ? 0 : request_pdu[0];
+        const int op = take();
+        Bytes frame;
+        if (op < 0 || op >= 0xFE) {
+            peer_closed = true;
+        } else if (op < 0xC0 || op >= 0xFC) {  // 0xFC-0xFD: byte-wise segments, the same here
+            frame = response_frame(tid, fitting_pdu(request_pdu));
+        } else if (op < 0xE0) {
+            frame = response_frame(tid, {static_cast<std::uint8_t>(fc | 0x80), static_cast<std::uint8_t>(op - 0xC0)});
+        } else if (op < 0xF0) {
+            Bytes pdu(take_or_zero());
+            for (auto& b : pdu) b = take_or_zero();
+            frame = response_frame(tid, pdu);
+        } else if (op < 0xF8) {
+            // A length field that need not match what follows; the peer
+            // closes after it, so a short frame ends in a closed connection.
+            const int length = (take_or_zero() << 8) | take_or_zero();
+            frame = response_frame(tid, fitting_pdu(request_pdu), length);
+            peer_closed = true;
+        } else {
+            frame = response_frame(static_cast<std::uint16_t>(tid + 1), fitting_pdu(request_pdu));
+        }
+        to_client.insert(to_client.end(), frame.begin(), frame.end());
+    }
 };
 
 MemoryMeter& meter() {
@@ -101,30 +87,25 @@ MemoryMeter& meter() {
 
 // Answers every whole request frame the client has sent so far.
 void answer_requests(MemoryMeter& m) {
-    while (m.from_client.size() >= 7) {
-        const std::size_t length = (std::size_t{m.from_client[4]} << 8) | m.from_client[5];
-        if (length < 2) {
+    tandrel_sim::Frame request;
+    for (std::size_t used = 0;;) {
+        const auto status = tandrel_sim::parse_frame(m.from_client.data(), m.from_client.size(), request, used);
+        if (status == tandrel_sim::ParseStatus::Incomplete) return;
+        if (status == tandrel_sim::ParseStatus::Malformed) {
             m.peer_closed = true;  // a frame the peer cannot read ends the connection
             m.from_client.clear();
             return;
         }
-        if (m.from_client.size() < 6 + length) return;
-        const auto tid = static_cast<std::uint16_t>((m.from_client[0] << 8) | m.from_client[1]);
-        const auto end = m.from_client.begin() + 6 + std::ptrdiff_t(length);
-        const Bytes pdu(m.from_client.begin() + 7, end);
-        m.from_client.erase(m.from_client.begin(), end);
-        if (m.peer_closed) continue;  // a closed peer hears nothing
-        const Answer a = m.tape.next(tid, pdu);
-        m.to_client.insert(m.to_client.end(), a.frame.begin(), a.frame.end());
-        m.peer_closed = a.close_after;
+        m.from_client.erase(m.from_client.begin(), m.from_client.begin() + std::ptrdiff_t(used));
+        if (!m.peer_closed) m.answer(request.transaction_id, request.pdu);  // a closed peer hears nothing
     }
 }
 
 }  // namespace
 
 std::string install_tape(const std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
-    meter().tape = AnswerTape(data, size);
+    meter().tape.assign(data, data + size);
+    meter().tape_pos = 0;
     return "{\"port\":502,\"timeout_ms\":100}";
 }
 
@@ -139,7 +120,6 @@ NativeSocket Socket::invalid_handle() { return -1; }
 void Socket::close() { handle_ = invalid_handle(); }
 
 bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     if (!valid() || handle_ != meter().handle) return false;
     // As on TCP, a send to a peer that has closed still succeeds; the
     // receive that follows is what fails.
@@ -149,7 +129,6 @@ bool Socket::send_all(const std::uint8_t* data, std::size_t size) {
 }
 
 bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     auto& in = meter().to_client;
     if (!valid() || handle_ != meter().handle || in.size() < size) {
         in.clear();
@@ -163,7 +142,6 @@ bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
 bool startup_sockets() { return true; }
 
 ConnectStatus connect_tcp(Socket& sock, std::uint32_t, std::uint16_t, int) {
-    std::lock_guard<std::mutex> lock(meter().mutex);
     fuzz::MemoryMeter& m = meter();
     m.handle += 1;
     m.to_client.clear();

@@ -9,24 +9,13 @@
 
 namespace tandrel::fuzz {
 
-using Harness = int (*)(const std::uint8_t*, std::size_t);
-
 struct NamedHarness {
     const char* name;  // also the corpus folder name
-    Harness run;
-    bool calls_meter;  // an exported call against the fake meter
+    int (*run)(const std::uint8_t*, std::size_t);
 };
 
-// Every harness, in a fixed order; ends with {nullptr, nullptr, false}.
-extern const NamedHarness HARNESSES[];
-
-// How the meter harnesses' calls ended since the last reset: a corpus that
-// never gets a call through (or never makes one fail) tests less than it seems.
-struct CallOutcomes {
-    long succeeded = 0;
-    long failed = 0;
-};
-CallOutcomes& call_outcomes();
+// Every harness, in a fixed order.
+extern const NamedHarness HARNESSES[7];
 
 // Aborts with the message when the condition does not hold: a finding.
 void harness_check(bool condition, const char* what);

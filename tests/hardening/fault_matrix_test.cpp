@@ -6,68 +6,58 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <set>
 
+#include "core/case_file.h"
 #include "small_meter.h"
 
 namespace hardening {
 namespace {
 
-using tandrel_sim::Fault;
+using tandrel_sim::apply_scenario;
 
 constexpr int TIMEOUT_MS = 500;
 // Generous: the guard is against hangs (a time-out per later request, a
 // blocking read), not a speed requirement, and CI machines are shared.
 constexpr int HANG_MARGIN_MS = 2500;
 
-enum class Effect {
-    Transparent,   // the call must give exactly the fault-free result
-    Fails,         // -1 with one of the messages, unless an optional read absorbs it
-    BreaksStream,  // -1 with the message, always: no request follows the fault,
-                   // and nothing after it reaches the caller
-};
-
-enum class Reach { EveryRequest, SomeRequests, WholeCall };
-
+// A row of tests/data/hardening/faults.txt.
 struct FaultKind {
-    const char* name;
-    Fault (*make)(int n);
-    Effect effect;
+    std::string name, effect, reach, rule;
     std::vector<std::string> messages;
-    Reach reach;
-};
 
-const std::vector<FaultKind> FAULTS = {
-    {"exception", [](int n) { return Fault::exception_at_request(n, 2); }, Effect::Fails,
-     {"Modbus exception 2"}, Reach::EveryRequest},
-    {"close", Fault::close_at_request, Effect::BreaksStream, {"socket recv failed"}, Reach::EveryRequest},
-    {"delay", [](int n) { return Fault::delay_at_request(n, TIMEOUT_MS + 150); }, Effect::BreaksStream,
-     {"socket recv failed"}, Reach::SomeRequests},
-    {"silence", Fault::silence_at_request, Effect::BreaksStream, {"socket recv failed"}, Reach::SomeRequests},
-    {"wrong_transaction_id", Fault::wrong_transaction_id_at_request, Effect::Transparent, {},
-     Reach::EveryRequest},
-    {"one_byte_segments", [](int) { return Fault::one_byte_segments(); }, Effect::Transparent, {},
-     Reach::WholeCall},
-    {"wrong_function_code", Fault::wrong_function_code_at_request, Effect::Fails,
-     {"Invalid read response", "Invalid write single response", "Invalid write multiple response"},
-     Reach::EveryRequest},
-    {"bad_byte_count", Fault::bad_byte_count_at_request, Effect::Fails,
-     {"Malformed read response length", "Invalid write single response", "Invalid write multiple response"},
-     Reach::EveryRequest},
-    {"mbap_length", [](int n) { return Fault::mbap_length_at_request(n, 300); }, Effect::BreaksStream,
-     {"Invalid MBAP length: 300"}, Reach::EveryRequest},
-};
-
-// Point reading wraps the last block error when no value at all was read.
-bool expected_message(const std::string& err, const FaultKind& fault, bool wrapped_too) {
-    for (const std::string& m : fault.messages) {
-        if (err == m || (wrapped_too && err == "No values could be read: " + m)) return true;
+    // The simulator's rule for request n, as a scenario file would give it.
+    std::string scenario(int n) const {
+        const std::string at = reach == "whole" ? "" : "\"request\":" + std::to_string(n) + ",";
+        return "{\"faults\":[{" + at + rule.substr(1) + "]}";
     }
-    return false;
+};
+
+const std::vector<FaultKind>& faults() {
+    static const std::vector<FaultKind> list = [] {
+        std::vector<FaultKind> kinds;
+        for (const Case& c : read_cases("hardening/faults.txt")) {
+            kinds.push_back({c[0], c[1], c[2], c[3], {}});
+            for (std::size_t i = 4; i < c.fields.size(); ++i) {
+                if (!c[i].empty()) kinds.back().messages.push_back(c[i]);
+            }
+        }
+        return kinds;
+    }();
+    return list;
 }
 
 bool reads_points(const MeterCall& call) {
     return call.name == std::string("read_live_ex") || call.name == std::string("read_points");
+}
+
+// Point reading wraps the last block error when no value at all was read.
+bool expected_message(const std::string& err, const FaultKind& fault, const MeterCall& call) {
+    for (const std::string& m : fault.messages) {
+        if (err == m || (reads_points(call) && err == "No values could be read: " + m)) return true;
+    }
+    return false;
 }
 
 // A meter answers "no such register" with a whole reply, and these calls fall
@@ -78,10 +68,10 @@ bool answer_absorbed(const MeterCall& call, int request) {
     return call.name == std::string("read_device_info") && request > 1;
 }
 
-std::vector<int> requests_to_fault(int total, Reach reach) {
+std::vector<int> requests_to_fault(int total, const std::string& reach) {
     std::vector<int> all;
-    for (int n = 1; n <= (reach == Reach::WholeCall ? 1 : total); ++n) all.push_back(n);
-    if (reach != Reach::SomeRequests) return all;
+    for (int n = 1; n <= (reach == "whole" ? 1 : total); ++n) all.push_back(n);
+    if (reach != "some") return all;
     const std::set<int> some = {1, std::max(1, total / 2), total};
     return {some.begin(), some.end()};
 }
@@ -110,10 +100,10 @@ std::vector<Scenario> scenarios(bool fixed_port) {
     std::vector<Scenario> list;
     int address = 1;
     for (const MeterCall& call : meter_calls()) {
-        for (const FaultKind& fault : FAULTS) {
-            if (!fixed_port && call.checked_at("options") != std::string::npos) {
+        for (const FaultKind& fault : faults()) {
+            if (!fixed_port && call.takes_options) {
                 for (Model model : {Model::EM133, Model::EM235}) list.push_back({&call, &fault, model});
-            } else if (fixed_port && call.only_model != nullptr && fault.reach != Reach::SomeRequests) {
+            } else if (fixed_port && call.only_model != nullptr && fault.reach != "some") {
                 const Model model = call.only_model == std::string("em133") ? Model::EM133 : Model::EM235;
                 list.push_back({&call, &fault, model, "127.0.91." + std::to_string(address++), 502});
             }
@@ -122,30 +112,27 @@ std::vector<Scenario> scenarios(bool fixed_port) {
     return list;
 }
 
-std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) {
-    return std::string(info.param.call->name) + "_" + info.param.fault->name + "_" +
-           model_name(info.param.model);
+std::string name_of(const Scenario& s) {
+    return std::string(s.call->name) + "_" + s.fault->name + "_" + model_name(s.model);
 }
+
+// The test's name in ctest's output, and its parameter too, instead of its bytes.
+std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) { return name_of(info.param); }
+void PrintTo(const Scenario& s, std::ostream* os) { *os << name_of(s); }
 
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
-        const Scenario& s = GetParam();
-        sim = start_meter(s.model, s.host, s.port, 1u << 20);
-        options = options_for(*sim, TIMEOUT_MS);
-        args.host = s.host.c_str();
-        args.meter = model_name(s.model);
+        args.host = GetParam().host.c_str();
+        args.meter = model_name(GetParam().model);
         args.options = options.c_str();
         args.path = path.c_str();
     }
 
-    Outcome run(long& elapsed_ms) {
+    Outcome run(std::chrono::milliseconds& elapsed) {
         const auto start = std::chrono::steady_clock::now();
         Outcome o = run_call(call, args);
-        elapsed_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count());
-        EXPECT_EQ(o.broken, "") << o.err;
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         o.output = mask_timestamps(o.output);
         return o;
     }
@@ -158,14 +145,13 @@ protected:
                                           [n](const tandrel_sim::Request& r) { return r.number == n; });
         if (faulted == log.end()) return;  // no connection of the call reached request n
         EXPECT_EQ(o.status, -1) << "a broken connection was reported as success";
-        EXPECT_TRUE(expected_message(o.err, fault, reads_points(call))) << "message: " << o.err;
         EXPECT_EQ(log.back().connection, faulted->connection) << "a connection after the break";
         EXPECT_EQ(log.back().number, n) << "a request after the break";
     }
 
     // Lines and rows written before a break are those of the fault-free run.
     void check_written_part(const Outcome& o, const Outcome& baseline) {
-        if (fault.effect != Effect::BreaksStream || call.output == Output::Document) return;
+        if (fault.effect != "breaks" || call.output == Output::Document) return;
         std::string got = records_only(o.output);
         if (call.output == Output::Folder && !got.empty()) got.pop_back();  // the last file's end mark
         EXPECT_EQ(records_only(baseline.output).compare(0, got.size(), got), 0)
@@ -177,13 +163,14 @@ protected:
     const FaultKind& fault = *GetParam().fault;
     TempDir dir;
     const std::string path = dir.file("out");
-    std::unique_ptr<tandrel_sim::Simulator> sim;
-    std::string options;
+    const std::unique_ptr<tandrel_sim::Simulator> sim =
+        start_meter(GetParam().model, GetParam().host, GetParam().port, 1u << 20);
+    const std::string options = options_for(*sim, TIMEOUT_MS);
     Args args;
 };
 
 TEST_P(FaultMatrix, EveryRequestOfTheCall) {
-    long elapsed = 0;
+    std::chrono::milliseconds elapsed{0};
     const Outcome baseline = run(elapsed);
     ASSERT_GE(baseline.status, 0) << baseline.err;
     const int requests = static_cast<int>(sim->requests_served());
@@ -192,7 +179,7 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
     const std::vector<int> positions = requests_to_fault(requests, fault.reach);
     // One faulted call first, so that whatever a failure path sets up once
     // for the whole process is not taken for a descriptor leaked per call.
-    sim->add_fault(fault.make(positions.front()));
+    apply_scenario(fault.scenario(positions.front()), *sim);
     run(elapsed);
     ASSERT_TRUE(connections_closed(*sim));
     const int fds_before = open_descriptor_count();
@@ -202,31 +189,31 @@ TEST_P(FaultMatrix, EveryRequestOfTheCall) {
         SCOPED_TRACE("fault at request " + std::to_string(n) + " of " + std::to_string(requests));
         sim->clear_faults();
         sim->clear_requests();
-        sim->add_fault(fault.make(n));
+        apply_scenario(fault.scenario(n), *sim);
         const Outcome o = run(elapsed);
-        if (fault.reach != Reach::WholeCall) {
-            EXPECT_LT(elapsed, TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
+        if (fault.reach != "whole") {
+            EXPECT_LT(elapsed.count(), TIMEOUT_MS + HANG_MARGIN_MS) << "call outlived its time-out";
         }
         ASSERT_TRUE(connections_closed(*sim)) << "the library kept its connection open";
         if (fds_before >= 0) {
             EXPECT_EQ(open_descriptor_count(), fds_before) << "descriptor leaked";
         }
-        if (fault.effect == Effect::Transparent) {
+        if (fault.effect == "transparent") {
             EXPECT_EQ(o.status, baseline.status) << o.err;
             EXPECT_EQ(o.output, baseline.output);
             continue;
         }
         failures += o.status == -1 ? 1 : 0;
         if (o.status == -1) {
-            EXPECT_TRUE(expected_message(o.err, fault, true)) << "message: " << o.err;
+            EXPECT_TRUE(expected_message(o.err, fault, call)) << "message: " << o.err;
         }
-        if (fault.effect == Effect::BreaksStream) check_break(o, n);
-        if (fault.effect == Effect::Fails && answer_absorbed(call, n)) {
+        if (fault.effect == "breaks") check_break(o, n);
+        if (fault.effect == "fails" && answer_absorbed(call, n)) {
             EXPECT_GE(o.status, 0) << "an optional read did not fall back: " << o.err;
         }
         check_written_part(o, baseline);
     }
-    if (fault.effect != Effect::Transparent && !(fault.effect == Effect::Fails && answer_absorbed(call, 1))) {
+    if (fault.effect != "transparent" && !(fault.effect == "fails" && answer_absorbed(call, 1))) {
         EXPECT_GT(failures, 0) << "no fault of this kind ever reached the caller";
     }
 }

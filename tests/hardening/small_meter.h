@@ -2,12 +2,17 @@
 // makes few requests, and the helpers that look at what a call left behind.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <regex>
 #include <string>
+#include <thread>
 
+#include "sim/scenario_json.h"
 #include "sim/simulator.h"
 #include "support/meter_calls.h"
-#include "support/process_info.h"
 #include "support/temp_dir.h"
 
 namespace hardening {
@@ -15,36 +20,47 @@ namespace hardening {
 using namespace tandrel::testing;
 using tandrel_sim::Model;
 
+// Open descriptors and resident memory of this process, for the checks that
+// nothing leaks (-1 where the platform cannot tell).
+#ifdef _WIN32
+// A Windows build runs under Wine, whose own descriptors in /proc come and
+// go with its threads.
+inline int open_descriptor_count() { return -1; }
+inline long resident_kib() { return -1; }
+#else
+inline int open_descriptor_count() {
+    std::error_code ec;
+    std::filesystem::directory_iterator it("/proc/self/fd", ec);
+    int n = 0;
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) ++n;
+    return ec ? -1 : n;
+}
+
+inline long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    long kib = -1;
+    for (std::string key; status >> key && key != "VmRSS:";) status.ignore(4096, '\n');
+    status >> kib;
+    return kib;
+}
+#endif
+
 inline const char* model_name(Model model) { return model == Model::EM133 ? "em133" : "em235"; }
 
-// Data log 1 of 12 records (4 columns, blocks of 5) and an event log of 7
-// events; the em133 also gets data logs 2 and 3, which its bulk export reads,
-// and the em235 the diagnostics word. keep_requests 0: requests are counted,
-// not kept, so that a long soak does not grow the simulator.
+// The meters of tests/data/hardening: data log 1 of 12 records (4 columns,
+// blocks of 5) and an event log of 7 events; the em133 also gets data logs 2
+// and 3, which its bulk export reads, and the em235 the diagnostics word.
+// keep_requests 0: requests are counted, not kept, so that a long soak does
+// not grow the simulator.
 inline std::unique_ptr<tandrel_sim::Simulator> start_meter(Model model, const std::string& address = "127.0.0.1",
                                                            std::uint16_t port = 0,
                                                            std::size_t keep_requests = 0) {
-    tandrel_sim::SimOptions o = tandrel_sim::SimOptions::deterministic();
-    o.default_logs = false;
+    const std::string scenario =
+        file_bytes(std::string(TANDREL_TEST_DATA_DIR) + "/hardening/" + model_name(model) + ".json");
+    tandrel_sim::SimOptions o = tandrel_sim::read_scenario_head(scenario).options;
     o.request_log_limit = keep_requests;
     auto sim = std::make_unique<tandrel_sim::Simulator>(model, o);
-    const int records[] = {12, 3, 6};
-    for (int file = 1; file <= (model == Model::EM133 ? 3 : 1); ++file) {
-        tandrel_sim::DataLogSetup data;
-        data.point_ids = {4352, 4353, 5120, 5888};
-        data.records = records[file - 1];
-        data.records_per_block = 5;
-        sim->set_datalog(file, data);
-    }
-    if (model == Model::EM235) sim->set_diagnostics(DIAGNOSTICS_REGISTER - 1, 1, 0x1234, 0x8001);
-    tandrel_sim::EventLogSetup events;
-    events.records_per_block = 5;
-    for (int i = 0; i < 7; ++i) {
-        events.events.push_back({static_cast<std::uint16_t>(0x0100 + i), static_cast<std::uint16_t>(i),
-                                 static_cast<std::uint16_t>(i + 1), 1000 * i - 3000,
-                                 1767225600u + 60u * static_cast<unsigned>(i)});
-    }
-    sim->set_eventlog(events);
+    tandrel_sim::apply_scenario(scenario, *sim);
     sim->start(address, port);
     return sim;
 }
@@ -54,21 +70,19 @@ inline std::string options_for(const tandrel_sim::Simulator& sim, int timeout_ms
 }
 
 // The simulator has seen every client connection close, so that its own
-// sockets do not count as the library's in a descriptor check.
+// sockets do not count as the library's in a descriptor check. Polled for
+// about 4 s, so that a slow machine is not taken for a failure.
 inline bool connections_closed(const tandrel_sim::Simulator& sim) {
-    return eventually([&] { return sim.open_connections() == 0; });
+    for (int i = 0; i < 400 && sim.open_connections() != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return sim.open_connections() == 0;
 }
 
 // Readings carry the time of reading; everything else must match byte for byte.
-inline std::string mask_timestamps(std::string text) {
-    const std::string key = "\"timestamp\":\"";
-    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
-        const std::size_t begin = at + key.size();
-        const std::size_t end = text.find('"', begin);
-        if (end == std::string::npos) break;
-        text.replace(begin, end - begin, "T");
-    }
-    return text;
+inline std::string mask_timestamps(const std::string& text) {
+    static const std::regex TIMESTAMP("\"timestamp\":\"[^\"]*\"");
+    return std::regex_replace(text, TIMESTAMP, "\"timestamp\":\"T\"");
 }
 
 }  // namespace hardening

@@ -77,9 +77,9 @@ TEST(ModbusTcpClient, FramesRequestsWithTransactionIdsFromOneWrappingToZero) {
     const auto frames = server.received();
     ASSERT_EQ(frames.size(), 65537u);
     EXPECT_EQ(frames[0].protocol_id, 0);
-    EXPECT_EQ(frames[0].unit, 7);
+    EXPECT_EQ(frames[0].unit_id, 7);
     EXPECT_EQ(frames[0].pdu, (std::vector<uint8_t>{3, 0x12, 0x34, 0, 3}));
-    EXPECT_EQ(frames[1].unit, 0xFF);
+    EXPECT_EQ(frames[1].unit_id, 0xFF);
     for (size_t i = 0; i < frames.size(); ++i) {
         ASSERT_EQ(frames[i].transaction_id, static_cast<uint16_t>(i + 1)) << i;
     }

@@ -41,11 +41,6 @@ public:
         return picked;
     }
 
-    bool has(const Logged& message) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::find(messages_.begin(), messages_.end(), message) != messages_.end();
-    }
-
 private:
     static void TANDREL_CALL collect(int level, const char* message, void* user) {
         auto* self = static_cast<LogCapture*>(user);

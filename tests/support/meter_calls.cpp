@@ -4,8 +4,11 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <stdexcept>
+
+#include <nlohmann/json.hpp>
 
 #include "support/temp_dir.h"
 
@@ -17,35 +20,35 @@ namespace fs = std::filesystem;
 int file_or(const Args& a, int fallback) { return a.file_id >= 0 ? a.file_id : fallback; }
 
 const std::vector<MeterCall> CALLS = {
-    {"read_device_info", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"read_device_info", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_device_info(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"list_logs", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"list_logs", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_list_logs(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_live", Output::Document, "host meter out model", nullptr, [](const Args& a) {
+    {"read_live", Output::Document, false, nullptr, [](const Args& a) {
          return tandrel_read_live(a.host, a.meter, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_live_ex", Output::Document, "host meter out options model", nullptr, [](const Args& a) {
+    {"read_live_ex", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_live_ex(a.host, a.meter, a.options, a.out, a.out_len, a.err, a.err_len); }},
-    {"list_points", Output::Document, "meter out model", nullptr, [](const Args& a) {
+    {"list_points", Output::Document, false, nullptr, [](const Args& a) {
          return tandrel_list_points(a.meter, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_points", Output::Document, "host meter out model points options", nullptr, [](const Args& a) {
+    {"read_points", Output::Document, true, nullptr, [](const Args& a) {
          return tandrel_read_points(a.host, a.meter, a.options, a.points, a.out, a.out_len, a.err, a.err_len); }},
-    {"read_datalog", Output::Lines, "host meter cb options model", nullptr, [](const Args& a) {
+    {"read_datalog", Output::Lines, true, nullptr, [](const Args& a) {
          return tandrel_read_datalog(a.host, a.meter, file_or(a, 1), a.options, a.cb, a.user, a.err, a.err_len); }},
-    {"read_eventlog", Output::Lines, "host meter cb options model", nullptr, [](const Args& a) {
+    {"read_eventlog", Output::Lines, true, nullptr, [](const Args& a) {
          return tandrel_read_eventlog(a.host, a.meter, file_or(a, 0), a.options, a.cb, a.user, a.err, a.err_len); }},
-    {"export_datalog", Output::Files, "host meter csv_path model", nullptr, [](const Args& a) {
+    {"export_datalog", Output::Files, false, nullptr, [](const Args& a) {
          return tandrel_export_datalog(a.host, a.meter, file_or(a, 1), a.path, a.err, a.err_len); }},
-    {"export_datalog_ex", Output::Rows, "host meter csv_path options model", nullptr, [](const Args& a) {
+    {"export_datalog_ex", Output::Rows, true, nullptr, [](const Args& a) {
          return tandrel_export_datalog_ex(a.host, a.meter, file_or(a, 1), a.path, a.options, a.progress,
                                           a.user, a.err, a.err_len); }},
-    {"export_eventlog", Output::Files, "host meter csv_path model", nullptr, [](const Args& a) {
+    {"export_eventlog", Output::Files, false, nullptr, [](const Args& a) {
          return tandrel_export_eventlog(a.host, a.meter, file_or(a, 0), a.path, a.err, a.err_len); }},
-    {"export_eventlog_ex", Output::Rows, "host meter csv_path model options", nullptr, [](const Args& a) {
+    {"export_eventlog_ex", Output::Rows, true, nullptr, [](const Args& a) {
          return tandrel_export_eventlog_ex(a.host, a.meter, file_or(a, 0), a.path, a.options, a.progress,
                                            a.user, a.err, a.err_len); }},
-    {"export_em133_all", Output::Folder, "host out_dir", "em133", [](const Args& a) {
+    {"export_em133_all", Output::Folder, false, "em133", [](const Args& a) {
          return tandrel_export_em133_all(a.host, 0, 0, a.path, a.err, a.err_len); }},
-    {"export_em235_diagnostics", Output::Files, "host word_order csv_path", "em235", [](const Args& a) {
+    {"export_em235_diagnostics", Output::Files, false, "em235", [](const Args& a) {
          return tandrel_export_em235_diagnostics(a.host, 1, DIAGNOSTICS_REGISTER, 2, a.word_order, a.path,
                                                  a.err, a.err_len); }},
 };
@@ -103,11 +106,10 @@ void null_argument(Args& a, const std::string& name) {
 // The files a call wrote, each whole; a folder's in name order (the names
 // carry the time), each followed by \f.
 std::string written(Output output, const char* path, std::string& broken) {
-    std::vector<std::string> files{path};
+    std::set<std::string> files;
+    if (output != Output::Folder) files.insert(path);
     if (output == Output::Folder) {
-        files.clear();
-        for (const auto& entry : fs::directory_iterator(path)) files.push_back(entry.path().string());
-        std::sort(files.begin(), files.end());
+        for (const auto& entry : fs::directory_iterator(path)) files.insert(entry.path().string());
     }
     std::string all;
     for (const std::string& f : files) {
@@ -118,82 +120,43 @@ std::string written(Output output, const char* path, std::string& broken) {
     return all;
 }
 
-void check_output(Output output, Outcome& o, const Guarded& out) {
+void check_output(const MeterCall& call, Outcome& o, const Guarded& out) {
     const long lines = std::count(o.output.begin(), o.output.end(), '\n');
-    if (output == Output::Document) {
+    const bool length_kept = call.name != std::string("read_device_info") || o.output.size() == std::size_t(o.status);
+    note(o.broken, o.status < 0 || length_kept, "device info status is not the document length");
+    if (call.output == Output::Document) {
         note(o.broken, out.guard_intact(), "output buffer overrun");
         note(o.broken, o.status >= 0 || filled(out.bytes.data(), out.usable),
              "failed call wrote to the output buffer");
         note(o.broken, o.status < 0 || (out.terminated() && is_compact_json(o.output)),
              "document is not compact JSON");
-    } else if (output == Output::Lines) {
+    } else if (call.output == Output::Lines) {
         note(o.broken, o.status < 0 || lines == o.status + 1, "records delivered differ from the status");
-    } else if (output == Output::Rows) {
+    } else if (call.output == Output::Rows) {
         note(o.broken, o.status < 0 || o.progress_calls == o.status, "progress calls differ from the status");
         note(o.broken, o.output.empty() ? o.status <= 0 : lines == o.progress_calls + 1,
              "CSV rows differ from the progress calls");
     }
 }
 
-// One JSON value, read strictly.
-struct JsonReader {
-    const std::string& s;
-    std::size_t i = 0;
-
-    bool value(int depth) {
-        if (depth > 64) return false;
-        if (eat('{')) return items('}', depth, true);
-        if (eat('[')) return items(']', depth, false);
-        if (peek('"')) return string();
-        return word("true") || word("false") || word("null") || number();
-    }
-    bool items(char close, int depth, bool object) {
-        if (eat(close)) return true;
-        do {
-            if ((object && !(string() && eat(':'))) || !value(depth + 1)) return false;
-        } while (eat(','));
-        return eat(close);
-    }
-    bool string() {
-        if (!eat('"')) return false;
-        while (i < s.size()) {
-            const auto c = static_cast<unsigned char>(s[i++]);
-            if (c == '"') return true;
-            if (c < 0x20 || (c == '\\' && !escape())) return false;
-        }
-        return false;
-    }
-    bool escape() {
-        if (eat('u')) return hex() && hex() && hex() && hex();
-        return i < s.size() && s[i] != '\0' && std::strchr("\"\\/bfnrt", s[i++]) != nullptr;
-    }
-    bool hex() { return i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i++])); }
-    bool number() {
-        eat('-');
-        if ((!eat('0') && !digits()) || (eat('.') && !digits())) return false;
-        if (!eat('e') && !eat('E')) return true;
-        if (!eat('+')) eat('-');
-        return digits();
-    }
-    bool digits() {
-        const std::size_t start = i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
-        return i > start;
-    }
-    bool word(const char* w) { return s.compare(i, std::strlen(w), w) == 0 && (i += std::strlen(w)); }
-    bool peek(char c) const { return i < s.size() && s[i] == c; }
-    bool eat(char c) { return peek(c) && ++i; }
-};
-
 }  // namespace
 
+// Bytes above 0x7F stand in for themselves: the library passes a meter's
+// text through as it came, and the JSON grammar is what is checked here.
 bool is_compact_json(const std::string& text) {
-    JsonReader reader{text};
-    return reader.value(0) && reader.i == text.size();
-}
-
-std::size_t MeterCall::checked_at(const char* what) const {
-    return (std::string(" ") + checks + " ").find(std::string(" ") + what + " ");
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            in_string = !in_string;
+        } else if (in_string && text[i] == '\\') {
+            ++i;
+        } else if (!in_string && std::isspace(static_cast<unsigned char>(text[i]))) {
+            return false;
+        }
+    }
+    std::string ascii = text;
+    std::replace_if(ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; }, 'x');
+    return nlohmann::json::accept(ascii);
 }
 
 const std::vector<MeterCall>& meter_calls() { return CALLS; }
@@ -232,7 +195,8 @@ Outcome run_call(const MeterCall& call, Args a, int out_len, int err_len, const 
         note(o.broken, err.usable < 2 || o.err.empty() == (o.status != -1), "error text and status disagree");
         note(o.broken, o.err.find('\n') == std::string::npos, "error text spans lines");
     }
-    if (a.out != nullptr) check_output(call.output, o, out);
+    if (a.out != nullptr) check_output(call, o, out);
+    if (!o.broken.empty()) throw std::logic_error(std::string(call.name) + ": " + o.broken + " (" + o.err + ")");
     return o;
 }
 

@@ -45,14 +45,9 @@ constexpr int DIAGNOSTICS_REGISTER = 0x3E81;
 struct MeterCall {
     const char* name;
     Output output;
-    // What the call checks before it connects, in its order: the pointer
-    // arguments by name, then "model" and "options" where it takes them.
-    const char* checks;
+    bool takes_options;
     const char* only_model;  // the model a fixed-purpose call is for, else null
     int (*run)(const Args&);
-
-    // Where `what` comes in `checks`; std::string::npos when it is not there.
-    std::size_t checked_at(const char* what) const;
 };
 
 const std::vector<MeterCall>& meter_calls();
@@ -65,12 +60,15 @@ struct Outcome {
     // of a folder followed by \f.
     std::string output;
     int progress_calls = 0;
-    std::string broken;  // the first rule of the contract the call broke, or ""
+    std::string broken;  // the first rule of the contract the call broke, while it ran
 };
 
 // Runs `call` with an output and an error buffer of the given usable lengths
-// (none for a length below 1), each followed by guard bytes. The names in
-// `null_args` ("host", "out", "err", ...) are passed as null pointers.
+// (none for a length below 1), each followed by guard bytes, and throws
+// std::logic_error naming the rule when the call broke what any caller is
+// owed: a test fails, a fuzzer stops at the input. The names in
+// `null_args` ("host", "out", "err", ...: the names the library's messages
+// give them) are passed as null pointers.
 Outcome run_call(const MeterCall& call, Args args, int out_len = 1 << 16, int err_len = 256,
                  const std::string& null_args = "");
 

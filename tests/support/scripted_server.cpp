@@ -11,7 +11,7 @@ bool Peer::read_frame(Frame& frame, int wait_ms) {
     frame.transaction_id = static_cast<uint16_t>((header[0] << 8) | header[1]);
     frame.protocol_id = static_cast<uint16_t>((header[2] << 8) | header[3]);
     const int length = (header[4] << 8) | header[5];
-    frame.unit = header[6];
+    frame.unit_id = header[6];
     if (length < 1) return false;
     frame.pdu.assign(static_cast<size_t>(length - 1), 0);
     if (!frame.pdu.empty() && !sock_.recv_exact(frame.pdu.data(), frame.pdu.size())) return false;
@@ -23,12 +23,9 @@ void Peer::send(const std::vector<uint8_t>& bytes) { sock_.send_all(bytes.data()
 
 std::vector<uint8_t> read_answer(const Frame& request) {
     const int count = (request.pdu[3] << 8) | request.pdu[4];
-    std::vector<uint8_t> pdu{3, static_cast<uint8_t>(count * 2)};
-    for (int i = 0; i < count; ++i) {
-        pdu.push_back(0x01);
-        pdu.push_back(static_cast<uint8_t>(i));
-    }
-    return response_frame(request.transaction_id, pdu);
+    std::vector<uint16_t> words;
+    for (int i = 0; i < count; ++i) words.push_back(static_cast<uint16_t>(0x0100 + i));
+    return response_frame(request.transaction_id, tandrel_sim::read_response(3, words));
 }
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {

@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "platform/listener.h"
+#include "sim/sim_frame.h"
 
 namespace tandrel::testing {
 
-struct Frame {
-    uint16_t transaction_id = 0;
-    uint16_t protocol_id = 0;
-    uint8_t unit = 0;
-    std::vector<uint8_t> pdu;
-};
+// Request frames as the simulator's own parser cuts them.
+using Frame = tandrel_sim::Frame;
 
 class ScriptedServer;
 
@@ -37,16 +34,15 @@ private:
     ScriptedServer& owner_;
 };
 
-// The MBAP frame of a response from unit 1: header with the given length
-// field (negative: the PDU's size + 1), then the PDU.
+// The MBAP frame of a response from unit 1, with the given length field
+// (negative: the true one).
 inline std::vector<uint8_t> response_frame(uint16_t transaction_id, const std::vector<uint8_t>& pdu,
                                            int length_field = -1) {
-    const int length = length_field >= 0 ? length_field : static_cast<int>(pdu.size()) + 1;
-    std::vector<uint8_t> out = pdu;
-    out.insert(out.begin(), {static_cast<uint8_t>(transaction_id >> 8),
-                             static_cast<uint8_t>(transaction_id & 0xFF), 0, 0,
-                             static_cast<uint8_t>((length >> 8) & 0xFF),
-                             static_cast<uint8_t>(length & 0xFF), 1});
+    std::vector<uint8_t> out = tandrel_sim::build_frame(transaction_id, 1, pdu);
+    if (length_field >= 0) {
+        out[4] = static_cast<uint8_t>((length_field >> 8) & 0xFF);
+        out[5] = static_cast<uint8_t>(length_field & 0xFF);
+    }
     return out;
 }
 
