@@ -1,6 +1,7 @@
 # The package in its host process: where the library comes from, the
 # installed package, and calls from many threads at once.
 import ctypes.util
+import glob
 import os
 import pathlib
 import subprocess
@@ -43,6 +44,20 @@ def test_library_search_order(tmp_path, env, printed, error):
                         tmp_path, PYTHONPATH=os.path.dirname(SOURCE_PACKAGE), **env)
     assert result.stdout.strip() == printed
     assert (result.stderr.strip().splitlines() or [""])[-1] == error
+
+
+def test_cmake_install_gives_a_package_with_its_own_library(sim, tmp_path):
+    build = os.environ.get("TANDREL_BUILD_DIR")
+    if not build:
+        pytest.skip("TANDREL_BUILD_DIR names the build to install (CTest sets it)")
+    subprocess.run([os.environ.get("TANDREL_CMAKE", "cmake"), "--install", build, "--prefix",
+                    str(tmp_path), "--component", "python"], check=True, capture_output=True)
+    [site] = glob.glob(str(tmp_path / "lib" / "python3*" / "*-packages"))
+    code = (f"import tandrel; print(tandrel.library_path()); "
+            f"print(tandrel.Meter('{sim.endpoint}').device_info()['serial'])")
+    result = run_python(code, tmp_path, PYTHONPATH=site)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.split() == [f"{site}/tandrel/libtandrel.so.1", "23501178"]
 
 
 def test_eight_meters_from_eight_threads_take_the_time_of_one(start_sim):
