@@ -114,7 +114,7 @@ TEST(Soak, SixtyFourThreadsMatchTheSingleThreadedResults) {
     run_threads(2);
     ASSERT_TRUE(quiet());
     const int fds_before = open_descriptor_count();
-    const long rss_before = resident_kib();
+    [[maybe_unused]] const long rss_before = resident_kib();
 
     run_threads(soak_seconds());
 
