@@ -2,17 +2,16 @@
 // makes few requests, and the helpers that look at what a call left behind.
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <regex>
 #include <string>
-#include <thread>
 
 #include "sim/scenario_json.h"
 #include "sim/simulator.h"
 #include "support/meter_calls.h"
+#include "support/sim_connections.h"
 #include "support/temp_dir.h"
 
 namespace hardening {
@@ -67,16 +66,6 @@ inline std::unique_ptr<tandrel_sim::Simulator> start_meter(Model model, const st
 
 inline std::string options_for(const tandrel_sim::Simulator& sim, int timeout_ms) {
     return "{\"port\":" + std::to_string(sim.port()) + ",\"timeout_ms\":" + std::to_string(timeout_ms) + "}";
-}
-
-// The simulator has seen every client connection close, so that its own
-// sockets do not count as the library's in a descriptor check. Polled for
-// about 4 s, so that a slow machine is not taken for a failure.
-inline bool connections_closed(const tandrel_sim::Simulator& sim) {
-    for (int i = 0; i < 400 && sim.open_connections() != 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return sim.open_connections() == 0;
 }
 
 // Readings carry the time of reading; everything else must match byte for byte.

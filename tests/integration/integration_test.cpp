@@ -20,12 +20,12 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "scenario_json.h"
 #include "sim/simulator.h"
 #include "support/log_capture.h"
+#include "support/sim_connections.h"
 #include "support/temp_dir.h"
 #include "tandrel.h"
 
@@ -33,6 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using tandrel::testing::connections_closed;
 using tandrel::testing::file_bytes;
 using tandrel_sim::Request;
 
@@ -281,13 +282,6 @@ std::map<std::string, std::string> files_expected(const std::string& name) {
         files[rest.substr(1)] = file_bytes(entry.path().string());
     }
     return files;
-}
-
-bool connections_closed(const tandrel_sim::Simulator& sim) {
-    for (int i = 0; i < 200 && sim.open_connections() != 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return sim.open_connections() == 0;
 }
 
 class Integration : public ::testing::TestWithParam<std::string> {};
