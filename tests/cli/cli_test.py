@@ -233,54 +233,52 @@ class InterruptsTest(unittest.TestCase):
         self.assertLess(stopped, 164)
         self.assertEqual(len(re.findall(r"^\s+\d+\s+2025-", output, re.M)), stopped)
 
-    def test_ctrl_c_stops_collect_and_removes_unfinished_files(self):
+    # Runs collect on a terminal over a site file of `lines`, typing Ctrl-C
+    # once ctrl_c_when(output) holds; returns (exit code, output, files below --out).
+    def collect_until_ctrl_c(self, lines, options, ctrl_c_when):
         with tempfile.TemporaryDirectory() as scratch:
             site, out = os.path.join(scratch, "site.txt"), os.path.join(scratch, "out")
             with open(site, "w") as f:
-                f.write("%s em235 1\n%s em235 2\n" % (sim("slow").endpoint, sim("slow").endpoint))
-            code, output = run_in_terminal(
-                ["collect", site, "--out", out],
-                ctrl_c_when=lambda text: len(re.findall(r"\] [1-9]\d*/\d+", text)) >= 2)
-            self.assertEqual(code, 130, output)
-            self.assertEqual(len(re.findall(r"^127\.0\.0\.1:\d+ +[12] +em235 +cancelled +.*"
-                                            r"Cancelled by caller", output, re.M)), 2, output)
-            folder = sim("slow").endpoint.replace(":", "_")
-            self.assertEqual(files_below(out), [
-                folder + "_1/device_info.json", folder + "_1/logs.json",
-                folder + "_2/device_info.json", folder + "_2/logs.json"])
+                f.write("".join(line + "\n" for line in lines))
+            code, output = run_in_terminal(["collect", site, "--out", out, *options], ctrl_c_when)
+            return code, output, files_below(out)
+
+    def test_ctrl_c_stops_collect_and_removes_unfinished_files(self):
+        endpoint = sim("slow").endpoint
+        code, output, files = self.collect_until_ctrl_c(
+            [endpoint + " em235 1", endpoint + " em235 2"], [],
+            lambda text: len(re.findall(r"\] [1-9]\d*/\d+", text)) >= 2)
+        self.assertEqual(code, 130, output)
+        self.assertEqual(len(re.findall(r"^127\.0\.0\.1:\d+ +[12] +em235 +cancelled +.*"
+                                        r"Cancelled by caller", output, re.M)), 2, output)
+        folder = endpoint.replace(":", "_")
+        self.assertEqual(files, [folder + "_1/device_info.json", folder + "_1/logs.json",
+                                 folder + "_2/device_info.json", folder + "_2/logs.json"])
 
     # Three jobs, four meters: Ctrl-C once three of them are each part-way
     # through a log. Each slow meter takes seconds, so had any of the three
     # finished first the fourth would have started: three cancelled and one
     # not started shows that three were read at once, and no more.
     def test_collect_reads_as_many_meters_at_once_as_jobs(self):
-        with tempfile.TemporaryDirectory() as scratch:
-            site, out = os.path.join(scratch, "site.txt"), os.path.join(scratch, "out")
-            with open(site, "w") as f:
-                f.write("".join("%s %d\n" % (sim("slow").endpoint, unit) for unit in range(1, 5)))
-            code, output = run_in_terminal(
-                ["collect", site, "--out", out, "--jobs", "3"],
-                ctrl_c_when=lambda text: len(set(re.findall(
-                    r"(127\.0\.0\.1:\d+ u\d) \S+\.csv \[[#-]{30}\] [1-9]", text))) >= 3)
-            self.assertEqual(code, 130, output)
-            statuses = re.findall(r"^127\.0\.0\.1:\d+ +\d +\S+ +(cancelled|not started|ok|failed)",
-                                  output, re.M)
-            self.assertEqual(sorted(statuses), ["cancelled"] * 3 + ["not started"], output)
+        code, output, _ = self.collect_until_ctrl_c(
+            ["%s %d" % (sim("slow").endpoint, unit) for unit in range(1, 5)], ["--jobs", "3"],
+            lambda text: len(set(re.findall(
+                r"(127\.0\.0\.1:\d+ u\d) \S+\.csv \[[#-]{30}\] [1-9]", text))) >= 3)
+        self.assertEqual(code, 130, output)
+        statuses = re.findall(r"^127\.0\.0\.1:\d+ +\d +\S+ +(cancelled|not started|ok|failed)",
+                              output, re.M)
+        self.assertEqual(sorted(statuses), ["cancelled"] * 3 + ["not started"], output)
 
-    # A meter that failed and a Ctrl-C in the same run: the Ctrl-C decides
-    # the exit status, whichever meter comes first in the site file.
+    # A meter that failed, listed first, and a Ctrl-C in the same run: the
+    # Ctrl-C decides the exit status.
     def test_ctrl_c_wins_over_a_failed_meter(self):
-        with tempfile.TemporaryDirectory() as scratch:
-            site, out = os.path.join(scratch, "site.txt"), os.path.join(scratch, "out")
-            with open(site, "w") as f:
-                f.write("%s\n%s\n" % (sim("refused").endpoint, sim("slow").endpoint))
-            code, output = run_in_terminal(
-                ["collect", site, "--out", out, "--jobs", "2"],
-                ctrl_c_when=lambda text: "unit 1: failed in" in text
-                and re.search(r"u1 \S+\.csv \[[#-]{30}\] [1-9]", text))
-            self.assertEqual(code, 130, output)
-            statuses = re.findall(r"^127\.0\.0\.1:\d+ +1 +\S+ +(cancelled|failed|ok)", output, re.M)
-            self.assertEqual(statuses, ["failed", "cancelled"], output)
+        code, output, _ = self.collect_until_ctrl_c(
+            [sim("refused").endpoint, sim("slow").endpoint], ["--jobs", "2"],
+            lambda text: "unit 1: failed in" in text
+            and re.search(r"u1 \S+\.csv \[[#-]{30}\] [1-9]", text))
+        self.assertEqual(code, 130, output)
+        statuses = re.findall(r"^127\.0\.0\.1:\d+ +1 +\S+ +(cancelled|failed|ok)", output, re.M)
+        self.assertEqual(statuses, ["failed", "cancelled"], output)
 
     def test_ctrl_c_ends_live_watch(self):
         code, output = run_in_terminal(
