@@ -9,12 +9,14 @@
 # text. The classes here cover what a table cannot: the pseudo-terminal
 # (progress bar, Ctrl-C), completion in step with --help, and the documentation.
 import argparse
+import fcntl
 import json
 import os
 import pty
 import random
 import re
 import select
+import struct
 import subprocess
 import sys
 import tempfile
@@ -29,17 +31,28 @@ ARGS = None
 SIMS = {"refused": argparse.Namespace(port="1", endpoint="127.0.0.1:1")}
 
 
+def spare_address():
+    return "127.%d.%d.%d" % tuple(random.randint(1, 254) for _ in "xyz")
+
+
 class Sim:
-    def __init__(self, key):
+    # `key` is a scenario's name, with "@502" for port 502 of a spare address;
+    # `address` puts the simulator on a given address instead.
+    def __init__(self, key, address=None):
         name, _, port = key.partition("@")
-        address = "127.%d.%d.%d" % tuple(random.randint(1, 254) for _ in "xyz")
-        address = address if port else "127.0.0.1"
+        if address:
+            port = port or "502"
+        address = address or (spare_address() if port else "127.0.0.1")
         self.process = subprocess.Popen([ARGS.sim, "--address", address, "--port", port or "0",
                                          "--scenario", os.path.join(DATA, name + ".json")],
                                         stdout=subprocess.PIPE, text=True)
         first = self.process.stdout.readline()
         self.address, self.port = re.search(r"on ([\d.]+):(\d+) ", first).groups()
         self.endpoint = f"{self.address}:{self.port}"
+
+    def stop(self):
+        self.process.terminate()
+        self.process.communicate()
 
 
 def sim(key):
@@ -77,15 +90,18 @@ def run(*args):
     return subprocess.run([ARGS.tandrel, *args], capture_output=True, text=True, timeout=60)
 
 
-# Runs tandrel on a pseudo-terminal, typing Ctrl-C once ctrl_c_when(output)
-# holds; returns (exit code, everything it wrote).
-def run_in_terminal(args, ctrl_c_when=None):
+# Runs tandrel on a pseudo-terminal of `size` (rows, columns) when given,
+# typing Ctrl-C once ctrl_c_when(output) holds; returns (exit code,
+# everything it wrote).
+def run_in_terminal(args, ctrl_c_when=None, size=None):
     pid, fd = pty.fork()
     if pid == 0:
         # NOFLSH: the terminal would discard the output queued when Ctrl-C comes.
         attrs = termios.tcgetattr(0)
         attrs[3] |= termios.NOFLSH
         termios.tcsetattr(0, termios.TCSANOW, attrs)
+        if size:
+            fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", *size, 0, 0))
         os.execv(ARGS.tandrel, [ARGS.tandrel, *args])
     output, typed = b"", False
     try:
@@ -106,6 +122,11 @@ def run_in_terminal(args, ctrl_c_when=None):
         status = os.waitpid(pid, 0)[1]
         os.close(fd)
     return os.waitstatus_to_exitcode(status), output.decode(errors="replace").replace("^C", "")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def files_below(directory):
@@ -147,17 +168,40 @@ class CasesTest(unittest.TestCase):
 
 
 class TerminalTest(unittest.TestCase):
+    # The folder asked for does not exist yet: the demo creates it.
     def test_demo_runs_every_step(self):
-        with tempfile.TemporaryDirectory() as out:
+        with tempfile.TemporaryDirectory() as scratch:
+            out = os.path.join(scratch, "new", "demo")
             code, output = run_in_terminal(["demo", "--out", out])
             self.assertEqual(code, 0, output)
             for step in ("info", "live", "logs", "datalog", "events"):
                 self.assertRegex(output, r"\$ tandrel " + step + r" 127\.0\.0\.1:\d+")
             # The data log and the event log, each into the folder asked for.
             self.assertEqual(len(re.findall(r"Wrote \d+ records to " + re.escape(out), output)), 2)
+            # No --meter: the steps read the em133 the identity names.
             result = run("demo", "--meter", "em133", "--out", out)
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertRegex(result.stdout, r"Model name\s+EM133")
+            self.assertEqual(re.findall(r"^(em\d+) at 127", result.stdout, re.M), ["em133"] * 3)
+
+    # On a 24-line terminal a frame of 61 values keeps its heading on top: it
+    # is drawn from the top left each time, in lines that do not wrap, and
+    # says how many values it left out.
+    def test_live_watch_fits_the_terminal_and_redraws_in_place(self):
+        code, output = run_in_terminal(["live", sim("em235").endpoint, "--watch", "0.1"],
+                                       ctrl_c_when=lambda out: out.count("\x1b[J") >= 2,
+                                       size=(24, 80))
+        self.assertEqual(code, 130, output)
+        frames = [f.split("\x1b[J")[0] for f in output.split("\x1b[H")[1:] if "\x1b[J" in f]
+        self.assertGreaterEqual(len(frames), 2)
+        for frame in frames:
+            lines = frame.split("\x1b[K\r\n")[:-1]
+            self.assertLessEqual(len(lines), 23, frame)
+            self.assertRegex(lines[0], r"^em235 at 127\.0\.0\.1, \d{4}-")
+            self.assertLess(max(len(line) for line in lines), 80, frame)
+            left_out = int(re.fullmatch(r"\.\.\. (\d+) more not shown: .*", lines[-1])[1])
+            values = re.findall(r"(?<!\S)-?\d+\.\d+(?!\S)", "\n".join(lines[2:-1]))
+            self.assertEqual(len(values) + left_out, 61, frame)
 
 
 # Ctrl-C typed into a terminal, against a meter whose every log block is 100 ms slow.
@@ -170,7 +214,8 @@ class InterruptsTest(unittest.TestCase):
                 ctrl_c_when=lambda out: re.search(r"\] [1-9]\d*/300", out))
             self.assertEqual(code, 130, output)
             # On a terminal the bar is redrawn in place.
-            self.assertRegex(output, r"\rdata log 1 \[[#-]{30}\] \d+/300  \d+\.\d rec/s  \d:\d\d\.\d\x1b\[K")
+            self.assertRegex(output, r"\rdata log 1 \[[#-]{30}\] \d+/300  \d+\.\d rec/s  \d:\d\d\.\d"
+                                     r"  \d+:\d\d\.\d left\x1b\[K")
             kept = int(re.search(r"\ntandrel: Cancelled by caller\r?\ntandrel: (\d+) records "
                                  r"kept in " + re.escape(csv), output)[1])
             with open(csv, newline="") as f:
@@ -188,21 +233,52 @@ class InterruptsTest(unittest.TestCase):
         self.assertLess(stopped, 164)
         self.assertEqual(len(re.findall(r"^\s+\d+\s+2025-", output, re.M)), stopped)
 
-    def test_ctrl_c_stops_collect_and_removes_unfinished_files(self):
+    # Runs collect on a terminal over a site file of `lines`, typing Ctrl-C
+    # once ctrl_c_when(output) holds; returns (exit code, output, files below --out).
+    def collect_until_ctrl_c(self, lines, options, ctrl_c_when):
         with tempfile.TemporaryDirectory() as scratch:
             site, out = os.path.join(scratch, "site.txt"), os.path.join(scratch, "out")
             with open(site, "w") as f:
-                f.write("%s em235 1\n%s em235 2\n" % (sim("slow").endpoint, sim("slow").endpoint))
-            code, output = run_in_terminal(
-                ["collect", site, "--out", out],
-                ctrl_c_when=lambda text: len(re.findall(r"\] [1-9]\d*/\d+", text)) >= 2)
-            self.assertEqual(code, 130, output)
-            self.assertEqual(len(re.findall(r"^127\.0\.0\.1:\d+ +[12] +em235 +cancelled +.*"
-                                            r"Cancelled by caller", output, re.M)), 2, output)
-            folder = sim("slow").endpoint.replace(":", "_")
-            self.assertEqual(files_below(out), [
-                folder + "_1/device_info.json", folder + "_1/logs.json",
-                folder + "_2/device_info.json", folder + "_2/logs.json"])
+                f.write("".join(line + "\n" for line in lines))
+            code, output = run_in_terminal(["collect", site, "--out", out, *options], ctrl_c_when)
+            return code, output, files_below(out)
+
+    def test_ctrl_c_stops_collect_and_removes_unfinished_files(self):
+        endpoint = sim("slow").endpoint
+        code, output, files = self.collect_until_ctrl_c(
+            [endpoint + " em235 1", endpoint + " em235 2"], [],
+            lambda text: len(re.findall(r"\] [1-9]\d*/\d+", text)) >= 2)
+        self.assertEqual(code, 130, output)
+        self.assertEqual(len(re.findall(r"^127\.0\.0\.1:\d+ +[12] +em235 +cancelled +.*"
+                                        r"Cancelled by caller", output, re.M)), 2, output)
+        folder = endpoint.replace(":", "_")
+        self.assertEqual(files, [folder + "_1/device_info.json", folder + "_1/logs.json",
+                                 folder + "_2/device_info.json", folder + "_2/logs.json"])
+
+    # Three jobs, four meters: Ctrl-C once three of them are each part-way
+    # through a log. Each slow meter takes seconds, so had any of the three
+    # finished first the fourth would have started: three cancelled and one
+    # not started shows that three were read at once, and no more.
+    def test_collect_reads_as_many_meters_at_once_as_jobs(self):
+        code, output, _ = self.collect_until_ctrl_c(
+            ["%s %d" % (sim("slow").endpoint, unit) for unit in range(1, 5)], ["--jobs", "3"],
+            lambda text: len(set(re.findall(
+                r"(127\.0\.0\.1:\d+ u\d) \S+\.csv \[[#-]{30}\] [1-9]", text))) >= 3)
+        self.assertEqual(code, 130, output)
+        statuses = re.findall(r"^127\.0\.0\.1:\d+ +\d +\S+ +(cancelled|not started|ok|failed)",
+                              output, re.M)
+        self.assertEqual(sorted(statuses), ["cancelled"] * 3 + ["not started"], output)
+
+    # A meter that failed, listed first, and a Ctrl-C in the same run: the
+    # Ctrl-C decides the exit status.
+    def test_ctrl_c_wins_over_a_failed_meter(self):
+        code, output, _ = self.collect_until_ctrl_c(
+            [sim("refused").endpoint, sim("slow").endpoint], ["--jobs", "2"],
+            lambda text: "unit 1: failed in" in text
+            and re.search(r"u1 \S+\.csv \[[#-]{30}\] [1-9]", text))
+        self.assertEqual(code, 130, output)
+        statuses = re.findall(r"^127\.0\.0\.1:\d+ +1 +\S+ +(cancelled|failed|ok)", output, re.M)
+        self.assertEqual(statuses, ["failed", "cancelled"], output)
 
     def test_ctrl_c_ends_live_watch(self):
         code, output = run_in_terminal(
@@ -212,6 +288,44 @@ class InterruptsTest(unittest.TestCase):
         documents = [line for line in output.splitlines() if line.startswith("{")]
         self.assertGreaterEqual(len(documents), 2)
         self.assertEqual({len(json.loads(line)["readings"]) for line in documents}, {61})
+
+
+class CollectTest(unittest.TestCase):
+    # Two runs into one folder. The first reads two meters completely. In the
+    # second, the first meter has no logs (its last run's CSV files must go),
+    # and the second stops answering part-way through a data log (its
+    # last run's folder must stay exactly as it was, and the summary says so).
+    def test_a_second_run_replaces_each_folder_whole_or_keeps_the_last(self):
+        addresses = [spare_address(), spare_address()]
+        with tempfile.TemporaryDirectory() as scratch:
+            site, out = os.path.join(scratch, "site.txt"), os.path.join(scratch, "out")
+            with open(site, "w") as f:
+                f.write("%s em235 1 force-model\n%s\n" % tuple(addresses))
+            folders = [address + "_502_1" for address in addresses]
+            first = self.collect(site, out, ["em235", "em235"])
+            self.assertEqual(first.returncode, 0, first.stderr)
+            kept = {name: read_bytes(os.path.join(out, name))
+                    for name in files_below(out) if name.startswith(folders[1])}
+            second = self.collect(site, out, ["odd_model", "broken"])
+            self.assertEqual(second.returncode, 1, second.stderr)
+            self.assertRegex(second.stdout, r"\n%s:502 +1 +em235 +failed +\S+ +datalog_1\.csv: "
+                             r"socket recv failed \(folder kept from the previous run\)\n"
+                             % re.escape(addresses[1]))
+            self.assertEqual(files_below(out), sorted(
+                [folders[0] + "/device_info.json", folders[0] + "/logs.json"] + list(kept)))
+            for name, data in kept.items():
+                self.assertEqual(read_bytes(os.path.join(out, name)), data, name)
+
+    # One collect run against simulators of these scenarios on the spare addresses.
+    def collect(self, site, out, scenarios):
+        with open(site) as f:
+            addresses = [line.split()[0] for line in f]
+        sims = [Sim(name, address) for name, address in zip(scenarios, addresses)]
+        try:
+            return run("collect", site, "--out", out, "--timeout", "5")
+        finally:
+            for one in sims:
+                one.stop()
 
 
 # What the bash completion offers for the last of `words`, typed after `tandrel`.
@@ -235,6 +349,7 @@ class HelpTest(unittest.TestCase):
         self.assertEqual(completions(""), listed)
         self.assertEqual(set(completions("-")), help_options())
         self.assertEqual(completions("read", "h", "--meter", "e"), ["em133", "em235"])
+        self.assertEqual(completions("demo", "--meter", ""), ["em133", "em235", "pm335"])
         with open(ARGS.docs) as f:
             docs = f.read()
         for option in ("--verbose", "--json"):

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "models.h"
+
 namespace tandrel_cli {
 namespace {
 
@@ -42,6 +44,11 @@ bool is_number(const std::string& item) {
         return all_of(item, 2, isxdigit);
     size_t digits = !item.empty() && (item[0] == '-' || item[0] == '+') ? 1 : 0;
     return all_of(item, digits, isdigit);
+}
+
+CLI::Option* meter_option(CLI::App& app, std::string& meter, const std::string& help) {
+    return app.add_option("-m,--meter", meter, "Meter model: " + model_names_text() + help)
+        ->transform(CLI::IsMember(model_names(), CLI::ignore_case));
 }
 
 std::string quoted(const std::string& name) {
@@ -94,7 +101,8 @@ Target resolve_target(const ConnectionArgs& args) {
                          "' contradicts --port " + std::to_string(args.port));
     int port = endpoint.port > 0 ? endpoint.port : args.port;
     std::string options = options_text(port, args.unit, timeout_ms(args.timeout_s));
-    return Target{endpoint.host, args.meter, options, endpoint_text(endpoint.host, port)};
+    return Target{endpoint.host, args.meter, options, endpoint_text(endpoint.host, port),
+                  !args.force_model};
 }
 
 int timeout_ms(double seconds) {
@@ -122,9 +130,12 @@ std::string point_list_text(const std::vector<std::string>& points) {
 }
 
 void add_meter_option(CLI::App& app, std::string& meter) {
-    app.add_option("-m,--meter", meter, "Meter model: em133, em235 or pm335")
-        ->capture_default_str()
-        ->transform(CLI::IsMember({"em133", "em235", "pm335"}, CLI::ignore_case));
+    meter_option(app, meter, "")->capture_default_str();
+}
+
+void add_force_model_flag(CLI::App& app, bool& force, const std::string& what) {
+    app.add_flag("--force-model", force,
+                 "Read the meter as " + what + " without checking the model its identity reports");
 }
 
 void add_json_flag(CLI::App& app, bool& json) {
@@ -133,7 +144,9 @@ void add_json_flag(CLI::App& app, bool& json) {
 
 void add_connection_options(CLI::App& app, ConnectionArgs& args) {
     app.add_option("HOST", args.host, "Meter address: HOST or HOST:PORT")->required();
-    add_meter_option(app, args.meter);
+    CLI::Option* meter = meter_option(app, args.meter, " (default: the model the meter reports)");
+    add_force_model_flag(app, args.force_model, "the --meter model");
+    app.get_option("--force-model")->needs(meter);
     app.add_option("-p,--port", args.port, "TCP port (default 502)")->check(CLI::Range(1, 65535));
     app.add_option("-u,--unit", args.unit, "Modbus unit id (default 1)")->check(CLI::Range(0, 255));
     add_timeout_option(app, args.timeout_s);

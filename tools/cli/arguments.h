@@ -22,7 +22,8 @@ public:
 
 struct ConnectionArgs {
     std::string host;
-    std::string meter = "em235";
+    std::string meter;        // "": the model the meter reports
+    bool force_model = false; // read as `meter` without checking the identity
     int port = 0;           // 0: not given
     int unit = -1;          // -1: not given
     double timeout_s = 0;   // 0: not given
@@ -35,9 +36,10 @@ struct Endpoint {
 
 struct Target {
     std::string host;
-    std::string meter;
+    std::string meter;    // "" until the meter's identity names it
     std::string options;
     std::string address;  // HOST or HOST:PORT, as a command line names the meter
+    bool check_model = true;  // the identity is still to be read (model_check.h)
 };
 
 // "meter7", "192.0.2.10:1502", "[::1]:1502"; a bare IPv6 address has no port.
@@ -68,11 +70,14 @@ std::string host_on_port_502(const std::string& text, const char* command);
 // `tandrel read HOST V1 "Total kW"` works without shell-level JSON quoting.
 std::string point_list_text(const std::vector<std::string>& points);
 
-// HOST positional, --meter, --port, --unit, --timeout.
+// HOST positional, --meter, --force-model, --port, --unit, --timeout.
 void add_connection_options(CLI::App& app, ConnectionArgs& args);
 
-// --meter alone: em133, em235 or pm335, any case.
+// --meter alone, with `meter` as its default: em133, em235 or pm335, any case.
 void add_meter_option(CLI::App& app, std::string& meter);
+
+// --force-model: `what` is what the flag skips the identity check for.
+void add_force_model_flag(CLI::App& app, bool& force, const std::string& what);
 
 // --timeout alone, in seconds; 0 stands for not given.
 void add_timeout_option(CLI::App& app, double& seconds);

@@ -47,7 +47,7 @@ std::string failure_text(const MeterReport& report) {
     return (report.failed_file.empty() ? "" : report.failed_file + ": ") + report.message;
 }
 
-std::string result_text(const MeterReport& report) {
+std::string outcome_text(const MeterReport& report) {
     switch (report.status) {
         case MeterStatus::Ok: return records_text(report);
         case MeterStatus::Failed:
@@ -55,6 +55,18 @@ std::string result_text(const MeterReport& report) {
         case MeterStatus::NotStarted: return "";
     }
     return "";
+}
+
+// A meter that did not finish leaves the last run's folder in place: say so,
+// lest its files be taken for this run's.
+std::string result_text(const MeterReport& report) {
+    std::string text = outcome_text(report);
+    if (report.status == MeterStatus::Ok || report.folder != FolderState::Previous) return text;
+    return text + (text.empty() ? "" : " ") + "(folder kept from the previous run)";
+}
+
+std::string model_text(const MeterReport& report) {
+    return report.model.empty() ? "-" : report.model;
 }
 
 std::string meter_name(const SiteMeter& meter) {
@@ -72,7 +84,7 @@ std::string summary_table(const std::vector<MeterReport>& reports) {
                  {"TIME", Align::Right}, {"RECORDS OR FAILURE"}});
     for (const auto& report : reports)
         table.add_row({meter_endpoint(report.meter), std::to_string(report.meter.unit),
-                       report.meter.model, status_name(report.status),
+                       model_text(report), status_name(report.status),
                        report.status == MeterStatus::NotStarted ? "" : elapsed_text(report.seconds),
                        result_text(report)});
     return table.render();
@@ -88,8 +100,10 @@ std::string report_json(const MeterReport& report) {
     const SiteMeter& meter = report.meter;
     std::string text = "{\"host\":" + json_string(meter.host) + ",\"port\":" +
                        std::to_string(meter.port) + ",\"unit\":" + std::to_string(meter.unit) +
-                       ",\"model\":" + json_string(meter.model) + ",\"dir\":" +
-                       json_string(meter_dir_name(meter)) + ",\"status\":" +
+                       ",\"model\":" +
+                       (report.model.empty() ? "null" : json_string(report.model)) + ",\"dir\":" +
+                       json_string(meter_dir_name(meter)) + ",\"folder\":" +
+                       json_string(folder_state_name(report.folder)) + ",\"status\":" +
                        json_string(status_name(report.status)) + ",\"seconds\":" +
                        seconds_json(report.seconds) + ",\"files\":[";
     for (size_t i = 0; i < report.files.size(); ++i) {
@@ -125,8 +139,9 @@ int exit_code_for(const std::vector<MeterReport>& reports) {
 void print_failure(const MeterReport& report) {
     FailureContext context;
     context.address = meter_endpoint(report.meter);
-    context.meter = report.meter.model;
+    context.meter = report.model;
     context.timeout_option = true;
+    context.model_setting = ModelSetting::SiteFile;
     std::string hint = failure_hint(report.message, context);
     std::fprintf(stderr, "tandrel: %s: %s\n", meter_name(report.meter).c_str(),
                  failure_text(report).c_str());
@@ -182,10 +197,12 @@ CommandRun declare_collect(CLI::App& parent) {
     CLI::App* app = parent.add_subcommand(
         "collect", "Read every meter of a site file into files: identity, log directory, logs");
     app->add_option("SITE_FILE", options->site_path,
-                    "One meter per line: HOST[:PORT] [MODEL] [UNIT]; # starts a comment")
+                    "One meter per line: HOST[:PORT] [MODEL] [UNIT] [force-model]; # starts a "
+                    "comment")
         ->required();
     app->add_option("-o,--out", options->out_dir,
-                    "Directory for the meters' folders, HOST_PORT_UNIT (created if missing)")
+                    "Directory for the meters' folders, HOST_PORT_UNIT (created if missing; a "
+                    "meter read completely replaces its folder whole)")
         ->required()
         ->type_name("DIR");
     app->add_option("-j,--jobs", options->jobs, "Meters read at once")

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "library_call.h"
+#include "model_check.h"
 #include "tandrel.h"
 
 namespace tandrel_cli {
@@ -20,6 +21,7 @@ struct ExportEm133Options {
     std::string dir;
     bool set_clock = false;
     int clock_param = 0;
+    bool force_model = false;
     bool json = false;
 };
 
@@ -52,6 +54,8 @@ void print_result(const ExportEm133Options& options, int records,
 
 int run_export_em133(const ExportEm133Options& options) {
     std::string host = host_on_port_502(options.host, "export-em133");
+    Target target{host, "em133", "{}", host, !options.force_model};
+    if (int code = check_model(target, ModelSetting::Implied)) return code;
     std::set<std::string> before = em133_csv_files(options.dir);
     ErrorBuffer err;
     int status = tandrel_export_em133_all(host.c_str(), options.set_clock ? 1 : 0,
@@ -81,6 +85,7 @@ CommandRun declare_export_em133(CLI::App& parent) {
     app->add_option("--clock-param", options->clock_param,
                     "Value for register 2575 while the clock is set (default: the library's)")
         ->check(CLI::Range(0, 65535));
+    add_force_model_flag(*app, options->force_model, "an em133");
     app->add_flag("--json", options->json, "Print the record count and file names as JSON");
     app->footer("Example: tandrel export-em133 192.0.2.10 /var/lib/meters --set-clock");
     return [options] { return run_export_em133(*options); };

@@ -7,6 +7,8 @@
 
 #include "commands.h"
 #include "library_call.h"
+#include "live_frame.h"
+#include "model_check.h"
 #include "platform.h"
 #include "tandrel.h"
 #include "views.h"
@@ -27,14 +29,30 @@ void wait_or_interrupt(double seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
-int watch(const Target& target, const LiveOptions& options) {
+// On a terminal each frame overwrites the last from the top, line by line,
+// fitted to the window as it is now, so the heading stays in sight.
+int draw_frame(const Target& target) {
+    CallResult result = fetch_document(tandrel_read_live_ex, target);
+    if (result.status < 0) return report_failure(result.status, result.error, failure_context(target));
+    TerminalSize size = terminal_size(stdout);
+    std::string text = "\x1b[H";
+    for (const auto& line : live_frame(parse_json(result.text), size.columns, size.rows))
+        text += line + "\x1b[K\n";
+    std::fputs((text + "\x1b[J").c_str(), stdout);
+    return EXIT_OK;
+}
+
+// Elsewhere the frames follow one another, a blank line apart (one JSON
+// document a line with --json).
+int watch(Target& target, const LiveOptions& options) {
     install_interrupt_handler();
-    bool clear = !options.json && is_terminal(stdout);
+    if (int code = check_model(target)) return code;
+    bool terminal = !options.json && is_terminal(stdout);
+    if (terminal) std::fputs("\x1b[2J", stdout);
     while (!interrupt_requested()) {
-        if (clear) std::fputs("\x1b[H\x1b[2J", stdout);
-        int code = run_live_once(target, options.json);
+        int code = terminal ? draw_frame(target) : run_live_once(target, options.json);
         if (code != EXIT_OK) return code;
-        if (!options.json && !clear) std::fputs("\n", stdout);
+        if (!options.json && !terminal) std::fputs("\n", stdout);
         std::fflush(stdout);
         wait_or_interrupt(options.watch_s);
     }
@@ -43,7 +61,8 @@ int watch(const Target& target, const LiveOptions& options) {
 
 }  // namespace
 
-int run_live_once(const Target& target, bool json) {
+int run_live_once(Target& target, bool json) {
+    if (int code = check_model(target)) return code;
     return print_document(fetch_document(tandrel_read_live_ex, target), json, readings_text,
                           failure_context(target));
 }

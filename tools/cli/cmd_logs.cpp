@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "library_call.h"
+#include "model_check.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -17,7 +18,8 @@ struct LogsOptions {
 
 }  // namespace
 
-int run_logs(const Target& target, bool json) {
+int run_logs(Target& target, bool json) {
+    if (int code = check_model(target)) return code;
     return print_document(fetch_document(tandrel_list_logs, target), json, log_directory_text,
                           failure_context(target));
 }
@@ -29,7 +31,10 @@ CommandRun declare_logs(CLI::App& parent) {
     add_connection_options(*app, options->connection);
     add_json_flag(*app, options->json);
     app->footer("Example: tandrel logs 192.0.2.10:1502");
-    return [options] { return run_logs(resolve_target(options->connection), options->json); };
+    return [options] {
+        Target target = resolve_target(options->connection);
+        return run_logs(target, options->json);
+    };
 }
 
 }  // namespace tandrel_cli

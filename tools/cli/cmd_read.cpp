@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "library_call.h"
+#include "model_check.h"
 #include "tandrel.h"
 #include "views.h"
 
@@ -18,7 +19,8 @@ struct ReadOptions {
 
 }  // namespace
 
-int run_read(const Target& target, const std::vector<std::string>& names, bool json) {
+int run_read(Target& target, const std::vector<std::string>& names, bool json) {
+    if (int code = check_model(target)) return code;
     std::string points = point_list_text(names);
     CallResult result = fetch_document([&](char* out, int out_len, char* err, int err_len) {
         return tandrel_read_points(target.host.c_str(), target.meter.c_str(),
@@ -37,7 +39,8 @@ CommandRun declare_read(CLI::App& parent) {
     add_json_flag(*app, options->json);
     app->footer("Example: tandrel read 192.0.2.10 V1 \"Total kW\" 0x1102");
     return [options] {
-        return run_read(resolve_target(options->connection), options->points, options->json);
+        Target target = resolve_target(options->connection);
+        return run_read(target, options->points, options->json);
     };
 }
 

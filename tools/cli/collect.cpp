@@ -14,6 +14,7 @@
 
 #include "library_call.h"
 #include "log_transfer.h"
+#include "model_check.h"
 #include "platform.h"
 #include "tandrel.h"
 
@@ -72,10 +73,11 @@ bool publish(MeterJob& job, const std::string& name, int records) {
     return true;
 }
 
-bool save_document(MeterJob& job, const std::string& name, MeterDocumentCall call,
-                   std::string& text) {
+// `read` runs after the progress line names the file.
+bool save_document(MeterJob& job, const std::string& name,
+                   const std::function<CallResult()>& read, std::string& text) {
     job.board.begin(job.slot, job.label + " " + name, false);
-    CallResult result = fetch_document(call, job.target);
+    CallResult result = read();
     if (result.status < 0) return stop(job, name, result.status, result.error);
     fs::path part = part_of(job.dir / name);
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
@@ -116,42 +118,59 @@ bool go_on(MeterJob& job) {
     return !interrupt_requested() || stop(job, "", -2, "Cancelled by caller");
 }
 
-void run_steps(MeterJob& job) {
-    std::error_code ec;
-    fs::create_directories(job.dir, ec);
-    if (ec) {
-        stop(job, "", -1, "Cannot create directory " + job.dir.string() + ": " + ec.message());
-        return;
-    }
+// The identity read is the first file: device_info.json as the model chosen.
+bool save_identity(MeterJob& job) {
     std::string info;
+    return save_document(job, "device_info.json", [&job] {
+        CallResult result = identified_device_info(job.target);
+        if (!job.target.check_model) job.report.model = job.target.meter;
+        return result;
+    }, info);
+}
+
+void run_steps(MeterJob& job) {
     std::string directory;
-    if (!go_on(job) || !save_document(job, "device_info.json", tandrel_read_device_info, info) ||
-        !go_on(job) || !save_document(job, "logs.json", tandrel_list_logs, directory))
+    auto list_logs = [&job] { return fetch_document(tandrel_list_logs, job.target); };
+    if (!go_on(job) || !save_identity(job) || !go_on(job) ||
+        !save_document(job, "logs.json", list_logs, directory))
         return;
     for (const ListedLog& log : listed_logs(parse_json(directory)))
         if (!go_on(job) || !save_log(job, log)) return;
     job.report.status = MeterStatus::Ok;
 }
 
+// The meter's files into its folder's NAME.new, which replaces the folder
+// when every file is complete.
+void collect_into_folder(MeterJob& job, const fs::path& path) {
+    try {
+        MeterFolder folder(path);
+        job.dir = folder.work();
+        try {
+            run_steps(job);
+            if (job.report.status == MeterStatus::Ok) job.report.folder = folder.commit();
+        } catch (const std::exception& e) {
+            stop(job, "", -1, e.what());
+        }
+        if (job.report.status != MeterStatus::Ok) job.report.folder = folder.abandon();
+    } catch (const std::exception& e) {  // the folder could not be set up
+        stop(job, "", -1, e.what());
+        std::error_code ignored;
+        job.report.folder = fs::exists(path, ignored) ? FolderState::Previous : FolderState::None;
+    }
+}
+
 MeterReport collect_meter(const SiteMeter& meter, const CollectSettings& settings,
                           ProgressBoard& board, int slot) {
     auto start = std::chrono::steady_clock::now();
     std::string options = options_text(meter.port, meter.unit, settings.timeout_ms);
-    Target target{meter.host, meter.model, options, meter_endpoint(meter)};
-    MeterJob job{target, fs::path(settings.out_dir) / meter_dir_name(meter),
-                 meter_endpoint(meter) + " u" + std::to_string(meter.unit),
-                 board, slot, MeterReport{meter, MeterStatus::NotStarted, {}, "", "", 0}};
-    try {
-        run_steps(job);
-    } catch (const std::exception& e) {
-        stop(job, "", -1, e.what());
-    }
+    Target target{meter.host, meter.model, options, meter_endpoint(meter), !meter.force_model};
+    MeterReport report;
+    report.meter = meter;
+    report.model = meter.model;
+    MeterJob job{target, fs::path(), meter_endpoint(meter) + " u" + std::to_string(meter.unit),
+                 board, slot, report};
+    collect_into_folder(job, fs::path(settings.out_dir) / meter_dir_name(meter));
     board.end(slot);
-    // A folder of this run's making with nothing in it is taken away again.
-    if (job.report.files.empty()) {
-        std::error_code ignored;
-        fs::remove(job.dir, ignored);
-    }
     job.report.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return job.report;
@@ -173,7 +192,13 @@ std::vector<MeterReport> collect_site(const std::vector<SiteMeter>& meters,
                                       const CollectSettings& settings, ProgressBoard& board,
                                       const std::function<void(const MeterReport&)>& finished) {
     std::vector<MeterReport> reports(meters.size());
-    for (size_t i = 0; i < meters.size(); ++i) reports[i].meter = meters[i];
+    for (size_t i = 0; i < meters.size(); ++i) {
+        reports[i].meter = meters[i];
+        reports[i].model = meters[i].model;
+        std::error_code ignored;  // a meter that never starts keeps what it had
+        if (fs::exists(fs::path(settings.out_dir) / meter_dir_name(meters[i]), ignored))
+            reports[i].folder = FolderState::Previous;
+    }
     std::atomic<size_t> next{0};
     std::atomic<int> running{0};
     auto work = [&](int slot) {

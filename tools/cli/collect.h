@@ -1,5 +1,6 @@
 // The work of `tandrel collect`: each meter's identity, log directory, data
 // logs and event log read into its own folder, up to `jobs` meters at once.
+// The identity read (device_info.json) also learns or checks the model.
 // Every meter runs on its own thread and connection; the tool holds no lock
 // around a library call, so the calls run side by side as the library allows.
 #pragma once
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "meter_folder.h"
 #include "progress.h"
 #include "site_file.h"
 
@@ -28,7 +30,9 @@ struct CollectedFile {
 
 struct MeterReport {
     SiteMeter meter;
+    std::string model;  // read as: the site file's, or the one the identity named; "" unknown
     MeterStatus status = MeterStatus::NotStarted;
+    FolderState folder = FolderState::None;  // what the meter's folder holds now
     std::vector<CollectedFile> files;  // complete files, in the order they were written
     std::string failed_file;           // the file in the making when the meter failed or stopped
     std::string message;               // why it failed: the library's message, or the tool's
@@ -41,6 +45,7 @@ const char* status_name(MeterStatus status);
 // Reads every meter and returns one report per meter, in the site file's
 // order. A file appears under its name only when complete: it is written as
 // NAME.part and renamed, and a part left by a failure or Ctrl-C is removed.
+// A meter's folder is replaced whole when the meter finishes (meter_folder.h).
 // After Ctrl-C no further meter starts. `finished` runs on the worker thread
 // of each meter that ran.
 std::vector<MeterReport> collect_site(const std::vector<SiteMeter>& meters,

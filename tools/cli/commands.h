@@ -34,9 +34,11 @@ CommandRun declare_collect(CLI::App& parent);
 CommandRun declare_demo(CLI::App& parent);
 
 // Work shared with `demo`, which runs the same steps against its simulator.
-int run_info(const Target& target, bool json);
-int run_read(const Target& target, const std::vector<std::string>& points, bool json);
-int run_live_once(const Target& target, bool json);
-int run_logs(const Target& target, bool json);
+// Each reads the meter's identity first unless an earlier step did
+// (model_check.h), and leaves the model it chose in `target`.
+int run_info(Target& target, bool json);
+int run_read(Target& target, const std::vector<std::string>& points, bool json);
+int run_live_once(Target& target, bool json);
+int run_logs(Target& target, bool json);
 
 }  // namespace tandrel_cli

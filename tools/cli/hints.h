@@ -10,6 +10,9 @@
 
 namespace tandrel_cli {
 
+// Where the model of a command came from, for the hint on a model mismatch.
+enum class ModelSetting { MeterOption, SiteFile, Implied };
+
 // What the failed command asked for.
 struct FailureContext {
     std::string address;  // HOST or HOST:PORT as a command line names the meter; "" for none
@@ -17,6 +20,7 @@ struct FailureContext {
     int datalog = 0;      // the data log number asked for; 0: none
     int event_file = 0;   // the event log's file number when another than 0 was asked for
     bool timeout_option = false;  // the command has --timeout
+    ModelSetting model_setting = ModelSetting::MeterOption;
 };
 
 // The context of a command that talks to `target`.

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "library_call.h"
+#include "model_check.h"
 #include "platform.h"
 #include "progress.h"
 #include "tandrel.h"
@@ -93,7 +94,8 @@ int run_log_command(LogKind kind, const LogCommandOptions& options) {
     return stream_log(target, kind, options.file_id, options.json);
 }
 
-int stream_log(const Target& target, LogKind kind, int file_id, bool json) {
+int stream_log(Target& target, LogKind kind, int file_id, bool json) {
+    if (int code = check_model(target)) return code;
     StreamState state(kind, json);
     ErrorBuffer err;
     auto read = kind == LogKind::Datalog ? tandrel_read_datalog : tandrel_read_eventlog;
@@ -108,8 +110,9 @@ int stream_log(const Target& target, LogKind kind, int file_id, bool json) {
     return code;
 }
 
-int export_log(const Target& target, LogKind kind, int file_id, const std::string& csv_path,
+int export_log(Target& target, LogKind kind, int file_id, const std::string& csv_path,
                bool json) {
+    if (int code = check_model(target)) return code;
     std::string label = kind == LogKind::Datalog ? "data log " + std::to_string(file_id)
                                                  : std::string("event log");
     ExportState state{ProgressLine(stderr, is_terminal(stderr), label)};

@@ -31,11 +31,12 @@ void add_log_output_options(CLI::App& app, LogCommandOptions& options);
 int run_log_command(LogKind kind, const LogCommandOptions& options);
 
 // Returns the exit code; Ctrl-C stops the stream through the output callback.
-int stream_log(const Target& target, LogKind kind, int file_id, bool json);
+// Both read the meter's identity first unless an earlier step did.
+int stream_log(Target& target, LogKind kind, int file_id, bool json);
 
 // Returns the exit code; Ctrl-C stops the export through the progress callback
 // and the message says how many records the file kept.
-int export_log(const Target& target, LogKind kind, int file_id, const std::string& csv_path,
+int export_log(Target& target, LogKind kind, int file_id, const std::string& csv_path,
                bool json);
 
 // One entry of the library's log directory document.

@@ -1,5 +1,5 @@
-// What the tool needs from the operating system: Ctrl-C, terminals and a
-// fresh directory. Only platform_<os>.cpp implements it, so that a port adds
+// What the tool needs from the operating system: Ctrl-C, terminals, a fresh
+// directory and the swap of two. Only platform_<os>.cpp implements it, so that a port adds
 // one file and no #ifdef reaches the commands.
 //
 // Ctrl-C: the first SIGINT only raises a flag, which the output and progress
@@ -19,11 +19,21 @@ bool interrupt_requested();
 // True when `stream` is a terminal, where progress is redrawn in place.
 bool is_terminal(std::FILE* stream);
 
-// The width of the terminal `stream` writes to, or 0 when it has none.
-int terminal_columns(std::FILE* stream);
+struct TerminalSize {
+    int columns = 0;
+    int rows = 0;
+};
+
+// The size of the terminal `stream` writes to; zeros when it has none.
+TerminalSize terminal_size(std::FILE* stream);
 
 // Creates a new, empty directory in the system's temporary folder, its name
 // starting with `prefix`; throws std::runtime_error when it cannot.
 std::string make_temp_dir(const std::string& prefix);
+
+// Swaps two existing directories in one step, so that no moment sees either
+// name missing. Returns false, having changed nothing, where the system or the
+// file system cannot; the caller then renames one after the other.
+bool exchange_directories(const std::string& a, const std::string& b);
 
 }  // namespace tandrel_cli

@@ -1,6 +1,9 @@
-// POSIX side of platform.h: sigaction, isatty, the window size, mkdtemp.
+// POSIX side of platform.h: sigaction, isatty, the window size, mkdtemp,
+// and renameat2 where the C library has it.
 #include "platform.h"
 
+#include <fcntl.h>   // AT_FDCWD
+#include <stdio.h>   // renameat2, RENAME_EXCHANGE
 #include <stdlib.h>  // mkdtemp
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -36,10 +39,10 @@ bool interrupt_requested() { return interrupted; }
 
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
-int terminal_columns(std::FILE* stream) {
+TerminalSize terminal_size(std::FILE* stream) {
     struct winsize size {};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
-    return size.ws_col;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return {};
+    return {size.ws_col, size.ws_row};
 }
 
 std::string make_temp_dir(const std::string& prefix) {
@@ -48,6 +51,16 @@ std::string make_temp_dir(const std::string& prefix) {
     if (mkdtemp(name.data()) == nullptr)
         throw std::runtime_error("cannot create a directory in /tmp");
     return name.data();
+}
+
+bool exchange_directories(const std::string& a, const std::string& b) {
+#ifdef RENAME_EXCHANGE
+    return renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+#else
+    (void)a;
+    (void)b;
+    return false;
+#endif
 }
 
 }  // namespace tandrel_cli

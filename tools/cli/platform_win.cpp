@@ -1,5 +1,5 @@
 // Windows side of platform.h: the console control handler, the console's
-// width, a fresh directory under the temporary folder.
+// size, a fresh directory under the temporary folder.
 #include "platform.h"
 
 #include <windows.h>
@@ -36,10 +36,10 @@ bool interrupt_requested() { return interrupted; }
 
 bool is_terminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
-int terminal_columns(std::FILE* stream) {
+TerminalSize terminal_size(std::FILE* stream) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(console_of(stream), &info)) return 0;
-    return info.srWindow.Right - info.srWindow.Left + 1;
+    if (!GetConsoleScreenBufferInfo(console_of(stream), &info)) return {};
+    return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
 }
 
 std::string make_temp_dir(const std::string& prefix) {
@@ -54,5 +54,8 @@ std::string make_temp_dir(const std::string& prefix) {
     }
     throw std::runtime_error(std::string("cannot create a directory in ") + base);
 }
+
+// MoveFileEx swaps nothing: the caller renames one folder after the other.
+bool exchange_directories(const std::string&, const std::string&) { return false; }
 
 }  // namespace tandrel_cli

@@ -20,6 +20,13 @@ std::string rate_text(int done, double elapsed_s) {
     return text;
 }
 
+// The time left at the rate so far, when the total is known and the transfer
+// has begun and not ended.
+std::string left_text(int done, int total, double elapsed_s) {
+    if (total <= 0 || done <= 0 || done >= total || elapsed_s <= 0) return "";
+    return "  " + elapsed_text(elapsed_s * (total - done) / done) + " left";
+}
+
 std::string bar(int done, int total) {
     int filled = total > 0 ? static_cast<int>(static_cast<long long>(done) * BAR_WIDTH / total) : 0;
     if (filled > BAR_WIDTH) filled = BAR_WIDTH;
@@ -39,7 +46,8 @@ std::string elapsed_text(double seconds) {
 
 std::string progress_text(int done, int total, double elapsed_s, int frame, bool terminal) {
     std::string count = std::to_string(done) + (total >= 0 ? "/" + std::to_string(total) : "");
-    std::string tail = "  " + rate_text(done, elapsed_s) + "  " + elapsed_text(elapsed_s);
+    std::string tail = "  " + rate_text(done, elapsed_s) + "  " + elapsed_text(elapsed_s) +
+                       left_text(done, total, elapsed_s);
     if (!terminal) return count + " records" + tail;
     if (total >= 0) return bar(done, total) + " " + count + tail;
     return std::string(1, SPINNER[frame % 4]) + " " + count + " records" + tail;
@@ -149,7 +157,7 @@ void ProgressBoard::write(const std::vector<std::string>& notes,
     std::string text;
     if (lines_on_screen_ > 0) text += "\r\x1b[" + std::to_string(lines_on_screen_) + "A\x1b[J";
     for (const auto& note : notes) text += note + "\n";
-    size_t columns = static_cast<size_t>(terminal_ ? terminal_columns(out_) : 0);
+    size_t columns = static_cast<size_t>(terminal_ ? terminal_size(out_).columns : 0);
     for (const auto& line : lines)
         text += (columns > 1 && line.size() >= columns ? line.substr(0, columns - 1) : line) + "\n";
     lines_on_screen_ = static_cast<int>(lines.size());

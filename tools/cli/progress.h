@@ -1,5 +1,5 @@
 // The progress display of CSV exports. On a terminal: a bar with records done
-// of total, rate and elapsed time, redrawn in place (a spinner and the count
+// of total, rate, elapsed time and the time left, redrawn in place (a spinner and the count
 // when the meter did not announce a total). Elsewhere: plain lines, at most
 // one a second, so a log file does not fill with carriage returns.
 // ProgressBoard shows several transfers at once, one line each.

@@ -1,26 +1,22 @@
 // Site-file lines to meters, with one message per malformed line.
 #include "site_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <sstream>
 
 #include "arguments.h"
+#include "models.h"
 
 namespace tandrel_cli {
 namespace {
 
-const char* const MODELS[] = {"em133", "em235", "pm335"};
+// The word that insists on a line's model, named as the command line's --force-model.
+constexpr const char* FORCE_MODEL = "force-model";
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool is_model(const std::string& text) {
-    return std::find(std::begin(MODELS), std::end(MODELS), lower(text)) != std::end(MODELS);
+// A unit id, or a mistyped one: what does not start so is taken for a model.
+bool looks_like_unit(const std::string& text) {
+    return std::strchr("0123456789+-", text[0]) != nullptr;
 }
 
 // 0-255 in decimal digits, or -1.
@@ -38,23 +34,37 @@ std::vector<std::string> fields_of(const std::string& line) {
     return fields;
 }
 
-// The meter a line names; throws UsageError with the reason when it names none.
+// The meter a line names, its fields in the order MODEL, UNIT, force-model,
+// each optional; throws UsageError with the reason when it names none.
 SiteMeter meter_of(const std::vector<std::string>& fields) {
     SiteMeter meter;
     Endpoint endpoint = split_host_port(fields[0]);
     meter.host = endpoint.host;
     if (endpoint.port > 0) meter.port = endpoint.port;
-    if (fields.size() > 1) {
-        if (!is_model(fields[1]))
-            throw UsageError("unknown model '" + fields[1] +
-                             "' (expected em133, em235 or pm335 before the unit id)");
-        meter.model = lower(fields[1]);
+    size_t next = 1;
+    std::string after = "the host";
+    if (next < fields.size() && fields[next] != FORCE_MODEL && !looks_like_unit(fields[next])) {
+        meter.model = known_model(fields[next]);
+        if (meter.model.empty())
+            throw UsageError("unknown model '" + fields[next] + "' (expected " +
+                             model_names_text() + ")");
+        after = "the model";
+        ++next;
     }
-    if (fields.size() > 2) {
-        meter.unit = unit_id(fields[2]);
-        if (meter.unit < 0) throw UsageError("bad unit id '" + fields[2] + "' (expected 0-255)");
+    if (next < fields.size() && looks_like_unit(fields[next])) {
+        meter.unit = unit_id(fields[next]);
+        if (meter.unit < 0) throw UsageError("bad unit id '" + fields[next] + "' (expected 0-255)");
+        after = "the unit id";
+        ++next;
     }
-    if (fields.size() > 3) throw UsageError("unexpected '" + fields[3] + "' after the unit id");
+    if (next < fields.size() && fields[next] == FORCE_MODEL) {
+        if (meter.model.empty()) throw UsageError("force-model needs a model before it");
+        meter.force_model = true;
+        after = FORCE_MODEL;
+        ++next;
+    }
+    if (next < fields.size())
+        throw UsageError("unexpected '" + fields[next] + "' after " + after);
     return meter;
 }
 

@@ -1,7 +1,9 @@
 // The site file of `tandrel collect`: one meter per line,
-// `HOST[:PORT] [MODEL] [UNIT]` (model em235 and unit 1 by default), with `#`
-// comments and blank lines. Parsing is pure: the text comes in, the meters
-// and every malformed line's message go out.
+// `HOST[:PORT] [MODEL] [UNIT] [force-model]` (port 502 and unit 1 by
+// default; without a model, the one the meter's identity reports), with `#`
+// comments and blank lines. `force-model`, after a model, reads the meter as
+// that model without checking its identity. Parsing is pure: the text comes
+// in, the meters and every malformed line's message go out.
 #pragma once
 
 #include <string>
@@ -12,7 +14,8 @@ namespace tandrel_cli {
 struct SiteMeter {
     std::string host;
     int port = 502;
-    std::string model = "em235";
+    std::string model;         // "": the model the meter reports
+    bool force_model = false;  // read as `model` without checking the identity
     int unit = 1;
     int line = 0;  // where the file names it, from 1
 };

@@ -12,35 +12,53 @@ namespace Tandrel
     /// <summary>An em133 or em235 meter (a pm335 is read as an em235) reached over Modbus TCP.
     /// Every method opens its own connection, works, and closes it; methods may be called
     /// from several threads at once. Failures throw <see cref="TandrelException"/> with the
-    /// library's message.</summary>
+    /// library's message. The first method called reads the meter's identity (one more
+    /// connection) and learns the model from it, or fails when it contradicts the model
+    /// given, unless <c>forceModel</c> is true.</summary>
     public sealed class Meter
     {
         private readonly string options;
+        private readonly ModelChoice model;
 
         /// <summary>Describes a meter. Nothing is sent until a method is called.</summary>
         /// <param name="host">Host name or address of the meter or its gateway.</param>
-        /// <param name="model">"em133", "em235" or "pm335", any case.</param>
+        /// <param name="model">"em133", "em235" or "pm335", any case; null for the model the
+        /// meter reports.</param>
         /// <param name="port">TCP port; the library's default is 502.</param>
         /// <param name="unitId">Modbus unit id 0-255; the library's default is 1.</param>
         /// <param name="timeout">Time-out of each request; the library's default is 30 s.</param>
-        public Meter(string host, string model = "em235", int? port = null, int? unitId = null,
-                     TimeSpan? timeout = null)
+        /// <param name="forceModel">Read the meter as <paramref name="model"/> without checking
+        /// the model its identity reports.</param>
+        public Meter(string host, string model = null, int? port = null, int? unitId = null,
+                     TimeSpan? timeout = null, bool forceModel = false)
         {
             if (host == null) throw new ArgumentNullException("host");
-            if (model == null) throw new ArgumentNullException("model");
             Host = host;
-            Model = model;
             Port = port;
             UnitId = unitId;
             Timeout = timeout;
             options = OptionsText(port, unitId, timeout);
+            string where = host.Contains(":") ? "[" + host + "]" : host;
+            where += ":" + (port ?? 502).ToString(CultureInfo.InvariantCulture);
+            this.model = new ModelChoice(model, forceModel, where);
         }
 
         /// <summary>The host the meter is reached at.</summary>
         public string Host { get; private set; }
 
-        /// <summary>The meter model as given.</summary>
-        public string Model { get; private set; }
+        /// <summary>The model the meter is read as: the one given, or the one its identity
+        /// named once a method has read it (null before).</summary>
+        public string Model
+        {
+            get { return model.Settled ?? model.Given; }
+        }
+
+        /// <summary>True when the meter is read as the model given without a look at its
+        /// identity.</summary>
+        public bool ForceModel
+        {
+            get { return model.Force; }
+        }
 
         /// <summary>The TCP port, or null for the library's default (502).</summary>
         public int? Port { get; private set; }
@@ -70,13 +88,16 @@ namespace Tandrel
         /// (<c>{"meter":…,"model_name":…,"serial":…,"setup":{…}}</c>).</summary>
         public string DeviceInfoJson()
         {
-            return Call.Document((o, n, e, en) => Native.tandrel_read_device_info(Host, Model, options, o, n, e, en));
+            string info;
+            string settled = model.Settle(ReadDeviceInfo, out info);
+            return info ?? ReadDeviceInfo(settled);
         }
 
         /// <summary>The directory of the meter's log files as the library's JSON document.</summary>
         public string LogsJson()
         {
-            return Call.Document((o, n, e, en) => Native.tandrel_list_logs(Host, Model, options, o, n, e, en));
+            string settled = Settled();
+            return Call.Document((o, n, e, en) => Native.tandrel_list_logs(Host, settled, options, o, n, e, en));
         }
 
         /// <summary>The readable points of a model as the library's JSON document; needs no meter.</summary>
@@ -91,15 +112,17 @@ namespace Tandrel
         public Readings Read(params string[] points)
         {
             string list = PointListText(points);
+            string settled = Settled();
             return Readings.Parse(Call.Document(
-                (o, n, e, en) => Native.tandrel_read_points(Host, Model, options, list, o, n, e, en)));
+                (o, n, e, en) => Native.tandrel_read_points(Host, settled, options, list, o, n, e, en)));
         }
 
         /// <summary>Reads the model's live set (55 values on an em133, 61 on an em235).</summary>
         public Readings Live()
         {
+            string settled = Settled();
             return Readings.Parse(Call.Document(
-                (o, n, e, en) => Native.tandrel_read_live_ex(Host, Model, options, o, n, e, en)));
+                (o, n, e, en) => Native.tandrel_read_live_ex(Host, settled, options, o, n, e, en)));
         }
 
         /// <summary>Data log <paramref name="fileId"/> (1-16): a header object, then one JSON
@@ -107,16 +130,18 @@ namespace Tandrel
         /// Leaving the enumeration early stops the transfer.</summary>
         public IEnumerable<string> Datalog(int fileId)
         {
+            string settled = Settled();  // here: the stream's call runs on a thread of its own
             return new LineStream((cb, e) =>
-                Native.tandrel_read_datalog(Host, Model, fileId, options, cb, IntPtr.Zero, e, e.Length));
+                Native.tandrel_read_datalog(Host, settled, fileId, options, cb, IntPtr.Zero, e, e.Length));
         }
 
         /// <summary>The event log (file 0 unless told otherwise): a header object, then one
         /// JSON object per event, streamed as <see cref="Datalog"/> is.</summary>
         public IEnumerable<string> Events(int fileId = 0)
         {
+            string settled = Settled();
             return new LineStream((cb, e) =>
-                Native.tandrel_read_eventlog(Host, Model, fileId, options, cb, IntPtr.Zero, e, e.Length));
+                Native.tandrel_read_eventlog(Host, settled, fileId, options, cb, IntPtr.Zero, e, e.Length));
         }
 
         /// <summary>Writes data log <paramref name="fileId"/> to a CSV file (created or
@@ -127,8 +152,9 @@ namespace Tandrel
                                  CancellationToken token = default(CancellationToken))
         {
             if (path == null) throw new ArgumentNullException("path");
+            string settled = Settled();
             return Export((cb, e) => Native.tandrel_export_datalog_ex(
-                Host, Model, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
+                Host, settled, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
         }
 
         /// <summary>Writes the event log (<paramref name="fileId"/> 0 on these meters) to a CSV
@@ -137,8 +163,9 @@ namespace Tandrel
                                 CancellationToken token = default(CancellationToken))
         {
             if (path == null) throw new ArgumentNullException("path");
+            string settled = Settled();
             return Export((cb, e) => Native.tandrel_export_eventlog_ex(
-                Host, Model, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
+                Host, settled, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
         }
 
         /// <summary>Exports an em133's data logs 1-3 and event log as four CSV files into the
@@ -179,10 +206,22 @@ namespace Tandrel
                                                                       csvPath, error, error.Length), error);
         }
 
-        /// <summary>"em235 at 192.0.2.10".</summary>
+        /// <summary>"em235 at 192.0.2.10"; "meter at 192.0.2.10" while the model is unknown.</summary>
         public override string ToString()
         {
-            return Model + " at " + Host + (Port.HasValue ? ":" + Port.Value.ToString(CultureInfo.InvariantCulture) : "");
+            return (Model ?? "meter") + " at " + Host + (Port.HasValue ? ":" + Port.Value.ToString(CultureInfo.InvariantCulture) : "");
+        }
+
+        private string ReadDeviceInfo(string asModel)
+        {
+            return Call.Document((o, n, e, en) => Native.tandrel_read_device_info(Host, asModel, options, o, n, e, en));
+        }
+
+        // The model for a call, read from the meter's identity by the first call.
+        private string Settled()
+        {
+            string unused;
+            return model.Settle(ReadDeviceInfo, out unused);
         }
 
         private delegate int ExportCall(Native.ProgressCallback callback, byte[] error);

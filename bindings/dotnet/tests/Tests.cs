@@ -225,6 +225,23 @@ public static class Tests
         Throws<TandrelException>(() => Meter.ExportEm235Diagnostics("127.0.79.3", 2049, "x.csv"), "Cannot connect to 127.0.79.3:502");
     }
 
+    // An em133 read as the em235 it is not gives V1 2300 instead of 230. With no
+    // model the identity names it, read once for the Meter's life; a
+    // contradicting model fails naming both, unless forced.
+    public static void TheModelComesFromTheMetersIdentity()
+    {
+        using (var em133 = new Sim("em133.json"))
+        {
+            var meter = new Meter(em133.Address, port: em133.Port);
+            Equal("230 em133 em133", string.Join(" ", meter.Read("V1")[0].Value, meter.Live().Meter, meter.Model), "learned");
+            Equal(1, em133.Matching(" addr 0xB400 "), "identity reads");
+            string where = em133.Address + ":" + em133.Port.ToString(CultureInfo.InvariantCulture);
+            Throws<TandrelException>(() => new Meter(em133.Address, "em235", em133.Port).Read("V1"),
+                "the meter at " + where + " reports model id 133 (em133), not em235");
+            Equal(2300.0, new Meter(em133.Address, "em235", em133.Port, forceModel: true).Read("V1")[0].Value, "forced");
+        }
+    }
+
     public static void TheSampleProgramReadsAndExports()
     {
         string csv = Path.Combine(Temp, "sample.csv");

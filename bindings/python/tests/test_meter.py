@@ -136,3 +136,22 @@ def test_port_502_calls(start_sim, tmp_path):
                                             unit_id=3, word_order="LO_FIRST") == 26
     assert path.read_text().splitlines()[1] == "0x1,0x10,0x10010,LO_FIRST"
     assert "unit 3 fc 3 addr 0x0800 count 2 " in sim.trace()
+
+
+# An em133 read as the em235 it is not gives V1 2300 instead of 230.0. With no
+# model the identity names it, read once for the Meter's life (one request to
+# its block in the trace however many calls follow); a contradicting model
+# fails naming both, unless forced.
+def test_the_model_comes_from_the_meters_identity(start_sim):
+    em133 = start_sim("--model", "em133", "--deterministic")
+    meter = tandrel.Meter(em133.endpoint)
+    assert (meter.model, meter.read("V1")["V1"].value, meter.live().meter) == (None, 230.0, "em133")
+    assert meter.model == "em133"
+    assert em133.trace().count(" addr 0xB400 ") == 1
+    with pytest.raises(tandrel.TandrelError) as raised:
+        tandrel.Meter(em133.endpoint, "em235").read("V1")
+    assert str(raised.value) == (f"the meter at {em133.endpoint} reports model id 133 (em133), "
+                                 "not em235")
+    forced = tandrel.Meter(em133.endpoint, "em235", force_model=True)
+    assert forced.read("V1")["V1"].value == 2300
+    pytest.raises(ValueError, tandrel.Meter, em133.endpoint, force_model=True)

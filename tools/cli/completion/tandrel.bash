@@ -6,7 +6,7 @@
 _tandrel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     local commands="info points read live logs datalog events export-em133 diagnostics collect demo"
-    local connection="-m --meter -p --port -u --unit -t --timeout"
+    local connection="-m --meter --force-model -p --port -u --unit -t --timeout"
     local command="" word
     # Global options take no value, so the first other word names the subcommand.
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
@@ -14,11 +14,7 @@ _tandrel() {
     done
 
     case $prev in
-        -m|--meter)
-            local models="em133 em235 pm335"
-            [[ $command == demo ]] && models="em133 em235"  # the simulator's models
-            COMPREPLY=($(compgen -W "$models" -- "$cur"))
-            return ;;
+        -m|--meter) COMPREPLY=($(compgen -W "em133 em235 pm335" -- "$cur")); return ;;
         --word-order) COMPREPLY=($(compgen -W "HI_FIRST LO_FIRST" -- "$cur")); return ;;
         --csv) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         -o|--out) COMPREPLY=($(compgen -d -- "$cur")); return ;;
@@ -39,8 +35,8 @@ _tandrel() {
         live) options="$connection -w --watch --json" ;;
         datalog) options="$connection --csv --json" ;;
         events) options="$connection --file --csv --json" ;;
-        export-em133) options="--set-clock --clock-param --json" ;;
-        diagnostics) options="-r --register -u --unit --count --word-order --json" ;;
+        export-em133) options="--set-clock --clock-param --force-model --json" ;;
+        diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
         collect) options="-o --out -j --jobs -t --timeout --json" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;

@@ -10,6 +10,7 @@ from typing import TYPE_CHECKING, Any, Callable, Optional, Union
 
 from . import _calls, _frames, _native
 from ._calls import StrPath
+from ._model import ModelChoice
 from ._stream import LogStream
 from ._types import DatalogRecord, Event, LogEntry, Point, Readings
 
@@ -89,37 +90,61 @@ def version() -> str:
 
 class Meter:
     """A meter on the network. Each call opens its own connection and closes
-    it before returning, so one Meter may be used from several threads."""
+    it before returning, so one Meter may be used from several threads.
 
-    def __init__(self, host: str, model: str = "em235", port: Optional[int] = None,
-                 unit_id: int = 1, timeout: float = 30.0) -> None:
+    The first call reads the meter's identity (one more connection) and
+    learns the model from it, or fails with TandrelError when it contradicts
+    the model given; `force_model=True` reads as the model given without."""
+
+    def __init__(self, host: str, model: Optional[str] = None, port: Optional[int] = None,
+                 unit_id: int = 1, timeout: float = 30.0, force_model: bool = False) -> None:
         """`host` may carry the port ("192.0.2.10:5020"); otherwise `port`
-        applies, 502 by default. `timeout` is in seconds."""
+        applies, 502 by default. `model` is "em133", "em235" or "pm335", or
+        None for the one the meter reports. `timeout` is in seconds."""
         self.host, self.port = split_host(host, port)
-        self.model = model
         self.unit_id = operator.index(unit_id)
         self.timeout = float(timeout)
         if not math.isfinite(self.timeout):
             raise ValueError("timeout must be a finite number of seconds")
         self._host = _calls.text(self.host, "host")
-        self._model = _calls.text(model, "model")
+        if model is not None:
+            _calls.text(model, "model")
+        where = f"[{self.host}]:{self.port}" if ":" in self.host else f"{self.host}:{self.port}"
+        self._model = ModelChoice(model, bool(force_model), where)
         self._options = json.dumps({"port": self.port, "unit_id": self.unit_id,
                                     "timeout_ms": round(self.timeout * 1000)}).encode()
 
+    @property
+    def model(self) -> Optional[str]:
+        """The model the meter is read as: the one given, or the one its
+        identity named once a call has read it (None before)."""
+        return self._model.settled or self._model.given
+
     def __repr__(self) -> str:
-        return (f"Meter({self.host!r}, model={self.model!r}, port={self.port}, "
-                f"unit_id={self.unit_id}, timeout={self.timeout})")
+        forced = ", force_model=True" if self._model.force else ""
+        return (f"Meter({self.host!r}, model={self._model.given!r}, port={self.port}, "
+                f"unit_id={self.unit_id}, timeout={self.timeout}{forced})")
+
+    def _read_info(self, model: str) -> dict[str, Any]:
+        doc: dict[str, Any]
+        _, doc = _calls.document("tandrel_read_device_info", self._host,
+                                 _calls.text(model, "model"), self._options)
+        return doc
+
+    def _model_text(self) -> bytes:
+        return _calls.text(self._model.settle(self._read_info)[0], "model")
 
     def _document(self, function_name: str, *args: object, size: int = _calls.FIRST_OUTPUT_BYTES
                   ) -> dict[str, Any]:
         doc: dict[str, Any]
-        _, doc = _calls.document(function_name, self._host, self._model, self._options, *args,
-                                 size=size)
+        _, doc = _calls.document(function_name, self._host, self._model_text(), self._options,
+                                 *args, size=size)
         return doc
 
     def device_info(self) -> dict[str, Any]:
         """Identification and setup of the meter."""
-        return self._document("tandrel_read_device_info")
+        model, info = self._model.settle(self._read_info)
+        return info if info is not None else self._read_info(model)
 
     def read(self, *points: Union[int, str]) -> Readings:
         """Reads points given by id (4352, 0x1100) or name ("V1")."""
@@ -136,7 +161,7 @@ class Meter:
         return [LogEntry.from_json(entry) for entry in self._document("tandrel_list_logs")["logs"]]
 
     def _log_args(self, file_id: int) -> tuple[object, ...]:
-        return (self._host, self._model, operator.index(file_id), self._options)
+        return (self._host, self._model_text(), operator.index(file_id), self._options)
 
     def datalog(self, file_id: int) -> LogStream[DatalogRecord]:
         """Data log `file_id` (1-16), record by record as it arrives."""
@@ -162,7 +187,7 @@ class Meter:
                 progress: Optional[Progress]) -> int:
         call = _calls.Call()
         function = getattr(_native.library(), function_name)
-        status = call.invoke(function, self._host, self._model, operator.index(file_id),
+        status = call.invoke(function, self._host, self._model_text(), operator.index(file_id),
                              _calls.path(path, "path"), self._options,
                              _progress_callback(call, progress), None)
         return call.check(status)

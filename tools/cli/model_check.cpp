@@ -1,0 +1,78 @@
+// The identity read and the choice of model that follows from it.
+#include "model_check.h"
+
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+
+#include "json.h"
+#include "models.h"
+#include "tandrel.h"
+
+namespace tandrel_cli {
+namespace {
+
+// The identification block sits at the same registers on every model, so any
+// model reads it; the setup part of the document is right only for this one.
+constexpr const char* PROBE_MODEL = "em235";
+
+long long model_id_of(const std::string& device_info) {
+    const std::string& text = parse_json(device_info)["model_id"].str();
+    char* end = nullptr;
+    long long id = std::strtoll(text.c_str(), &end, 10);
+    return text.empty() || *end != '\0' ? -1 : id;
+}
+
+}  // namespace
+
+std::string choose_model(const std::string& given, long long reported_id,
+                         const std::string& address) {
+    std::string reported = model_for_id(reported_id);
+    std::string what = "the meter at " + address + " reports model id " + std::to_string(reported_id);
+    if (given.empty()) {
+        if (reported.empty()) throw std::runtime_error(what + ", which is none of " + model_names_text());
+        return reported;
+    }
+    if (!read_alike(given, reported))
+        throw std::runtime_error(what + " (" +
+                                 (reported.empty() ? "none of " + model_names_text() : reported) +
+                                 "), not " + given);
+    return known_model(given);
+}
+
+Identity identify(Target& target) {
+    Identity identity;
+    if (!target.check_model) return identity;
+    Target probe = target;
+    if (probe.meter.empty()) probe.meter = PROBE_MODEL;
+    identity.info = fetch_document(tandrel_read_device_info, probe);
+    if (identity.info.status < 0) return identity;
+    try {
+        target.meter = choose_model(target.meter, model_id_of(identity.info.text), target.address);
+    } catch (const std::exception& e) {
+        identity.info.status = -1;
+        identity.info.error = e.what();
+        return identity;
+    }
+    target.check_model = false;
+    identity.reusable = read_alike(probe.meter, target.meter);
+    return identity;
+}
+
+CallResult identified_device_info(Target& target) {
+    Identity identity = identify(target);
+    bool again = identity.info.status >= 0 && !identity.reusable;
+    return again ? fetch_document(tandrel_read_device_info, target) : identity.info;
+}
+
+int check_model(Target& target, ModelSetting setting) {
+    Identity identity = identify(target);
+    if (identity.info.status >= 0) return EXIT_OK;
+    // The command's own context without its log number: an exception 2 here
+    // is about the identity, not a missing log.
+    FailureContext context = failure_context(target);
+    context.model_setting = setting;
+    return report_failure(identity.info.status, identity.info.error, context);
+}
+
+}  // namespace tandrel_cli
