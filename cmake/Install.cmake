@@ -28,6 +28,22 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel COMPONENT development)
 
+# The pkg-config file finds the prefix from where it lies (${pcfiledir}), as
+# the CMake package above does, so it is right wherever the files land:
+# cmake --install --prefix, DESTDIR, the Debian packages' /usr and the
+# Windows zip. Folders given as absolute paths stay as given.
+set(TANDREL_PC_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(TANDREL_PC_LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR})
+set(TANDREL_PC_INCLUDEDIR ${CMAKE_INSTALL_FULL_INCLUDEDIR})
+if(NOT IS_ABSOLUTE ${CMAKE_INSTALL_LIBDIR})
+  file(RELATIVE_PATH up /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+  string(REGEX REPLACE "/$" "" up "${up}")
+  set(TANDREL_PC_PREFIX "\${pcfiledir}/${up}")
+  set(TANDREL_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+  if(NOT IS_ABSOLUTE ${CMAKE_INSTALL_INCLUDEDIR})
+    set(TANDREL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+  endif()
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tandrel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT development)
