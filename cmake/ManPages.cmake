@@ -1,8 +1,10 @@
 # Manual pages of the two programs, made from their --help by help2man at
 # build time, so that they say what the programs say. Installed with the
 # tools (the tandrel-tools package); without help2man (scripts/install-deps.sh
-# installs it) they are skipped.
-if(WIN32 OR CMAKE_CROSSCOMPILING OR NOT TARGET tandrel_cli OR NOT TARGET tandrel-sim)
+# installs it) they are skipped, and in sanitizer builds, whose programs may
+# report at exit what help2man would take for a failure.
+if(WIN32 OR CMAKE_CROSSCOMPILING OR TANDREL_SANITIZE OR NOT TARGET tandrel_cli
+    OR NOT TARGET tandrel-sim)
   return()
 endif()
 find_program(TANDREL_HELP2MAN help2man)
