@@ -4,9 +4,9 @@
 # pkg-config alone and reads the installed simulator. Used for a prefix
 # install (ctest build_install_prefix) and for the Debian packages
 # (scripts/stage-packages.sh). The caller decides the loader's environment.
-# Usage: check_install.sh VERSION BINDIR PKGCONFIG_DIR
+# Usage: check_install.sh BINDIR PKGCONFIG_DIR
 set -euo pipefail
-version=$1 bin=$2 pcdir=$3
+bin=$1 pcdir=$2
 readme="$(dirname "$0")/../../README.md"
 work=$(mktemp -d)
 sim_pid=""
@@ -18,8 +18,10 @@ trap cleanup EXIT
 fail() { echo "check_install: $*" >&2; exit 1; }
 pc() { PKG_CONFIG_LIBDIR="$pcdir" PKG_CONFIG_PATH="" pkg-config "$@" tandrel; }
 
+# The text is the library's version (tests/cli checks it), which a release
+# of the packages need not change.
 shown=$("$bin/tandrel" --version) || fail "$bin/tandrel does not start"
-[[ "$shown" == "tandrel $version" ]] || fail "tandrel --version says '$shown'"
+[[ "$shown" =~ ^tandrel\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "tandrel --version says '$shown'"
 "$bin/tandrel" points >"$work/points" || fail "tandrel points failed"
 grep -Eq '^ *3072 +0x0C00 +V1 ' "$work/points" || fail "tandrel points printed: $(head -3 "$work/points")"
 
