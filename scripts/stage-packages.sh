@@ -91,10 +91,10 @@ for p in libtandrel-dev tandrel-tools; do
   [[ "$(field $p Depends)" == *"libtandrel1 (= $debversion)"* ]] || fail "$p depends on '$(field $p Depends)'"
 done
 [[ "$(field tandrel-tools Suggests)" == *bash-completion* ]] || fail "tandrel-tools suggests nothing of bash-completion"
-summaries=$(for p in "${packages[@]}"; do field "$p" Description | head -1; done)
+summaries=$(for p in "${packages[@]}"; do field "$p" Description | sed -n 1p; done)
 [[ $(sort -u <<<"$summaries" | wc -l) == 3 ]] || fail "the packages share a short description: $summaries"
 # The loader's cache comes from dpkg's trigger, never from a maintainer script.
-dpkg-deb --ctrl-tarfile "${debs[libtandrel1]}" | tar -xO ./triggers | grep -qx 'activate-noawait ldconfig' ||
+dpkg-deb --ctrl-tarfile "${debs[libtandrel1]}" | tar -xO ./triggers | grep -x 'activate-noawait ldconfig' >/dev/null ||
   fail "libtandrel1 does not activate the ldconfig trigger"
 for p in "${packages[@]}"; do
   scripts=$(dpkg-deb --ctrl-tarfile "${debs[$p]}" | tar -t | grep -E 'inst$|rm$' || true)
