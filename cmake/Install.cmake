@@ -28,6 +28,24 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/tandrelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tandrel COMPONENT development)
 
+# The pkg-config file finds the prefix from where it lies (${pcfiledir}), as
+# the CMake package above does, so that it is right wherever the files land
+# (cmake --install --prefix, DESTDIR, the Windows zip). An install into the
+# system's folders names them (/usr/include, /usr/lib/<triplet>), so that
+# pkg-config recognises and drops them as every system package's file lets
+# it; folders given as absolute paths stay as given.
+set(TANDREL_PC_PREFIX ${CMAKE_INSTALL_PREFIX})
+if(NOT TANDREL_SYSTEM_INSTALL AND NOT IS_ABSOLUTE ${CMAKE_INSTALL_LIBDIR})
+  file(RELATIVE_PATH up /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+  string(REGEX REPLACE "/$" "" up "${up}")
+  set(TANDREL_PC_PREFIX "\${pcfiledir}/${up}")
+endif()
+foreach(dir LIBDIR INCLUDEDIR)
+  set(TANDREL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  if(IS_ABSOLUTE ${CMAKE_INSTALL_${dir}})
+    set(TANDREL_PC_${dir} ${CMAKE_INSTALL_${dir}})
+  endif()
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tandrel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tandrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT development)

@@ -3,7 +3,7 @@
 # already present are skipped, so a warm machine pays nothing.
 #   --demo  only what the demo builds: the library, the simulator and the tool
 #   (none)  what the native build and its tests need
-#   --all   also the Windows cross build, Wine and clang for the further stages
+#   --all   also the Windows cross build, Wine, clang and lintian for the further stages
 set -euo pipefail
 
 demo_packages=(build-essential cmake ninja-build libcli11-dev nlohmann-json3-dev)
@@ -13,12 +13,14 @@ packages=("${demo_packages[@]}" pkg-config git
   python3-pytest            # the Python package's tests
   python3-pandas            # its DataFrames (optional for users, tested here)
   python3-venv python3-pip python3-setuptools  # pip install of the package, offline
+  help2man                  # the programs' manual pages, from their --help
   # The .NET binding: mcs compiles it, Mono runs its tests; the JSON reader
   # and the time zone data its tests use
   mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata)
 case "${1:-}" in
   --demo) packages=("${demo_packages[@]}") ;;
-  --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev) ;;
+  --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev
+    lintian) ;;  # lintian checks the Debian packages
 esac
 
 missing=()
