@@ -1,6 +1,6 @@
 // Model names: one table, aliases included; the first name of a model is the
 // one every output uses.
-#include "meter_model.h"
+#include "core/meter_model.h"
 
 #include <cctype>
 #include <stdexcept>

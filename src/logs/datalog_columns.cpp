@@ -1,7 +1,7 @@
 // Data-log records: word 0 flags, 1 sequence number, 2-3 seconds, 4-5
 // microseconds, 6 trigger, 7 unused, then one signed 32-bit value per column
 // at words 8 + 2i (low half) and 9 + 2i (high half).
-#include "datalog_columns.h"
+#include "logs/datalog_columns.h"
 
 #include "core/hex_text.h"
 #include "core/json_text.h"

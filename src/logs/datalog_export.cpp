@@ -1,7 +1,7 @@
 // Data log as CSV: "No.,Date/Time,Trigger" and the column headers, then per
 // record its number, display time, trigger and values. Nothing is quoted:
 // every field is a fixed text or a number the library printed.
-#include "datalog_export.h"
+#include "logs/datalog_export.h"
 
 #include "core/call_frame.h"
 #include "core/meter_model.h"

@@ -1,6 +1,6 @@
 // Data log as JSON. Header object: type, meter, host, file_id, total and the
 // columns; record object: no, seq, timestamp, trigger and the values.
-#include "datalog_read.h"
+#include "logs/datalog_read.h"
 
 #include "core/call_frame.h"
 #include "core/json_text.h"

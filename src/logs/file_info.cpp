@@ -1,7 +1,7 @@
 // File Info: an 8-register request at 0xFDB0 (word 0 = 9, word 1 = file,
 // word 5 = variation), 8 registers at 0xFDB8 read and discarded, then the
 // response at 0xFDC0.
-#include "file_info.h"
+#include "logs/file_info.h"
 
 #include "core/call_frame.h"
 #include "core/json_text.h"

@@ -1,6 +1,6 @@
 // Device information: the identification block, the setup that scales
 // readings and the voltage transformer ratio, as one JSON document.
-#include "device_info.h"
+#include "meter/device_info.h"
 
 #include <charconv>
 

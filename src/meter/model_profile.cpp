@@ -2,7 +2,7 @@
 // leakage of the 1-second auxiliary values and the net and total energies,
 // keeps its energy decimals at 0x0959 with up to four digits, and reports
 // unbalance in whole percent.
-#include "model_profile.h"
+#include "meter/model_profile.h"
 
 #include <algorithm>
 

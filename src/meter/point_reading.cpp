@@ -3,7 +3,7 @@
 // read and dropped. Only when a span fails (it may touch registers this meter
 // lacks) are the family's points read one by one. A broken connection ends
 // the call: a document without the rest of the points would pass for whole.
-#include "point_reading.h"
+#include "meter/point_reading.h"
 
 #include <map>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 // The point list is a JSON-like array, scanned leniently: numbers may be bare,
 // names must be quoted, and separators are any run of commas and blanks.
-#include "point_selection.h"
+#include "meter/point_selection.h"
 
 #include <cctype>
 #include <stdexcept>

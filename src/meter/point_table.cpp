@@ -1,7 +1,7 @@
 // Builds the point table from the regular layout of the register maps: the
 // phase and total families repeat for 1-cycle and 1-second values, and the
 // summary and tariff registers repeat for numbers 1 to 16.
-#include "point_table.h"
+#include "meter/point_table.h"
 
 #include "meter/model_profile.h"
 

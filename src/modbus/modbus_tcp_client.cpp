@@ -2,7 +2,7 @@
 // register requests built on it. The response's transaction, protocol and
 // unit identifiers are read but deliberately not compared: gateways and
 // meters in the field answer with other values.
-#include "modbus_tcp_client.h"
+#include "modbus/modbus_tcp_client.h"
 
 #include <mutex>
 #include <stdexcept>
