@@ -4,6 +4,7 @@
 // model means adding a profile (and its name in core/meter_model.cpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -23,8 +24,8 @@ struct SetupRegisters {
 
 struct ModelProfile {
     SetupRegisters setup;
-    // The column of FAMILY_BLOCKS that holds this model's register addresses.
-    uint16_t FamilyBlock::*family_register;
+    // The register address of each family's first point, in FAMILY_BLOCKS order.
+    std::array<uint16_t, FAMILY_COUNT> family_registers;
     // Points of the table, in a readable family, that this model does not carry.
     std::vector<uint16_t> lacking_points;
     // Voltage and current unbalance are reported in steps of 10^-decimals percent.

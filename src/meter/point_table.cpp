@@ -179,7 +179,8 @@ const FamilyBlock* find_family(uint16_t point_id) {
 }
 
 uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model) {
-    const uint16_t start = family.*model_profile(model).family_register;
+    const auto index = static_cast<size_t>(&family - FAMILY_BLOCKS.data());
+    const uint16_t start = model_profile(model).family_registers[index];
     return static_cast<uint16_t>(start + 2 * (point_id - family.pid_base));
 }
 
