@@ -1,7 +1,8 @@
 // What a meter model has of its own, in one constant profile per model: its
 // setup registers, where its register families lie, which points of the
 // table it lacks, and the resolution of readings that differs. Adding a
-// model means adding a profile (and its name in core/meter_model.cpp).
+// model means adding a profile (model_profile.cpp) and its name (the enum
+// in core/meter_model.h, the name table in core/meter_model.cpp).
 #pragma once
 
 #include <array>
