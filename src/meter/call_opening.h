@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include "core/call_frame.h"
 #include "core/meter_model.h"
