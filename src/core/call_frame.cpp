@@ -1,5 +1,5 @@
 // Boundary helpers shared by every exported function.
-#include "call_frame.h"
+#include "core/call_frame.h"
 
 #include <algorithm>
 #include <cstring>

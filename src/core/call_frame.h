@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "log_sink.h"
+#include "core/log_sink.h"
 #include "tandrel.h"
 
 namespace tandrel {

@@ -1,5 +1,5 @@
 // Hexadecimal texts for messages, headers and files.
-#include "hex_text.h"
+#include "core/hex_text.h"
 
 namespace tandrel {
 

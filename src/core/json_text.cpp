@@ -1,5 +1,5 @@
 // JSON escaping and the members every document opens with.
-#include "json_text.h"
+#include "core/json_text.h"
 
 namespace tandrel {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "meter_model.h"
+#include "core/meter_model.h"
 
 namespace tandrel {
 

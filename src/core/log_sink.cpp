@@ -1,6 +1,6 @@
 // The log sink. Built on first use; a function-local static gives the
 // thread-safe one-time construction.
-#include "log_sink.h"
+#include "core/log_sink.h"
 
 #include <mutex>
 

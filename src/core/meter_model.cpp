@@ -1,9 +1,11 @@
 // Model names: one table, aliases included; the first name of a model is the
 // one every output uses.
-#include "meter_model.h"
+#include "core/meter_model.h"
 
 #include <cctype>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace tandrel {
 namespace {
@@ -20,6 +22,20 @@ constexpr ModelName MODEL_NAMES[] = {
     {"pm335", MeterModel::EM235},
 };
 
+// Each model once, by its first name: "a or b", "a, b or c".
+std::string expected_models() {
+    std::vector<const char*> names;
+    for (const ModelName& m : MODEL_NAMES) {
+        if (std::strcmp(model_text(m.model), m.name) == 0) names.push_back(m.name);
+    }
+    std::string text = names.front();
+    for (size_t i = 1; i < names.size(); ++i) {
+        text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
 }  // namespace
 
 MeterModel parse_meter(const std::string& text) {
@@ -28,7 +44,8 @@ MeterModel parse_meter(const std::string& text) {
     for (const ModelName& m : MODEL_NAMES) {
         if (lower == m.name) return m.model;
     }
-    throw std::runtime_error("Unknown meter model '" + text + "' (expected em133 or em235)");
+    throw std::runtime_error("Unknown meter model '" + text + "' (expected " + expected_models() +
+                             ")");
 }
 
 const char* model_text(MeterModel model) {

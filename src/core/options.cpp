@@ -1,6 +1,6 @@
 // Options are looked up by plain text search, not parsed as JSON: every other
 // content of the text is ignored by design.
-#include "options.h"
+#include "core/options.h"
 
 #include <cctype>
 #include <cstdlib>

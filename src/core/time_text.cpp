@@ -1,7 +1,7 @@
 // Time texts of readings, log records and file names. One of these runs per
 // record, so the digits are written by hand into a fixed buffer instead of
 // going through strftime and a string stream.
-#include "time_text.h"
+#include "core/time_text.h"
 
 #include <ctime>
 

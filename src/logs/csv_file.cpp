@@ -1,6 +1,6 @@
 // CSV output files. Every write goes through one std::FILE with a large
 // buffer; the first failure is remembered so that close() can report it.
-#include "csv_file.h"
+#include "logs/csv_file.h"
 
 #include <stdexcept>
 #include <utility>

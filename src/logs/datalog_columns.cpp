@@ -1,7 +1,7 @@
 // Data-log records: word 0 flags, 1 sequence number, 2-3 seconds, 4-5
 // microseconds, 6 trigger, 7 unused, then one signed 32-bit value per column
 // at words 8 + 2i (low half) and 9 + 2i (high half).
-#include "datalog_columns.h"
+#include "logs/datalog_columns.h"
 
 #include "core/hex_text.h"
 #include "core/json_text.h"
@@ -62,8 +62,9 @@ void DatalogColumns::append_values(std::string& out, const std::vector<uint16_t>
     }
 }
 
-DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file) {
-    DatalogColumns layout(model, read_data_scales(client, model));
+DatalogColumns read_datalog_columns(ModbusTcpClient& client, MeterModel model,
+                                   const DataScales& scales, int file) {
+    DatalogColumns layout(model, scales);
     int count = 0;
     // A meter that refuses the layout is no error: the columns come from the first record.
     read_optional(client, [&] {
@@ -73,6 +74,10 @@ DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, 
     });
     if (count > 0) layout.resolve(count);
     return layout;
+}
+
+DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file) {
+    return read_datalog_columns(client, model, read_data_scales(client, model), file);
 }
 
 void append_trigger(std::string& out, uint16_t trigger) {

@@ -46,8 +46,12 @@ private:
     std::string value_text(const std::vector<uint16_t>& record, int column) const;
 };
 
-// Reads the setup values and File Info variation 2 on a connected client; a
+// Reads File Info variation 2 on a connected client whose setup is known; a
 // failed File Info leaves the columns to late resolution, silently.
+DatalogColumns read_datalog_columns(ModbusTcpClient& client, MeterModel model,
+                                   const DataScales& scales, int file);
+
+// The setup values, then read_datalog_columns: what every plain call reads.
 DatalogColumns setup_datalog_columns(ModbusTcpClient& client, MeterModel model, int file);
 
 // `"columns":[{"name":..,"unit":..,"decimals":..},...]`, as the log

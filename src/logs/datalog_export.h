@@ -19,9 +19,11 @@ int export_datalog_ex_impl(const char* host, const char* meter, int file_id,
                            const char* csv_path, const char* options,
                            tandrel_progress_cb progress, void* user);
 
-// On a client not yet connected; the bulk export calls it once per data log.
-int export_datalog_impl(ModbusTcpClient& client, MeterModel model, int file,
-                        const std::string& csv_path, tandrel_progress_cb progress, void* user);
+// On a connected client with the file's columns read: opens the file at
+// csv_path as given, writes the log into it and closes it. Returns the
+// record lines written; the bulk export calls it once per data log.
+int export_datalog(ModbusTcpClient& client, DatalogColumns columns, int file,
+                   const std::string& csv_path, tandrel_progress_cb progress, void* user);
 
 // The CSV texts, pure: the title line and one record line, each with its line feed.
 std::string datalog_title_line(const DatalogColumns& columns);

@@ -1,13 +1,16 @@
 // Data log as JSON. Header object: type, meter, host, file_id, total and the
 // columns; record object: no, seq, timestamp, trigger and the values.
-#include "datalog_read.h"
+#include "logs/datalog_read.h"
+
+#include <utility>
 
 #include "core/call_frame.h"
 #include "core/json_text.h"
 #include "core/meter_model.h"
 #include "core/time_text.h"
 #include "logs/datalog_columns.h"
-#include "logs/log_transfer.h"
+#include "logs/datalog_driver.h"
+#include "meter/call_opening.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -38,37 +41,51 @@ void append_datalog_record_json(std::string& out, int no, const std::vector<uint
     out += "]}";
 }
 
-int stream_datalog(ModbusTcpClient& client, MeterModel model, int file, tandrel_output_cb cb,
-                   void* user) {
-    DatalogColumns columns = setup_datalog_columns(client, model, file);
-    const std::string prefix = doc_prefix(client.host(), model);
-    const int total = prepare_log_read(client, file);
-    bool header_sent = false;
-    int next_no = 1;
-    std::string text;
-    const auto send_header = [&] {
-        header_sent = true;
-        deliver(cb, user, datalog_header_json(prefix, file, total, columns));
-    };
-    const int delivered = read_log_file(client, file, total, [&](const std::vector<uint16_t>& r) {
-        columns.resolve_late(r);
-        if (!header_sent) send_header();
-        text.clear();
-        append_datalog_record_json(text, next_no++, r, columns);
-        deliver(cb, user, text);
-    });
-    if (!header_sent) send_header();
-    return delivered;
+namespace {
+
+// The JSON stream: the header object always (an empty log has one too), then
+// one object per record, each handed to the caller's callback.
+class DatalogJson final : public DatalogOutput {
+public:
+    DatalogJson(std::string prefix, tandrel_output_cb cb, void* user)
+        : prefix_(std::move(prefix)), cb_(cb), user_(user) {}
+
+    void begin(const DatalogHead& head) override {
+        deliver(cb_, user_, datalog_header_json(prefix_, head.file, head.total, head.columns));
+    }
+
+    void record(int no, const std::vector<uint16_t>& record,
+                const DatalogColumns& columns) override {
+        text_.clear();
+        append_datalog_record_json(text_, no, record, columns);
+        deliver(cb_, user_, text_);
+    }
+
+    void end() override {}
+
+private:
+    std::string prefix_;
+    tandrel_output_cb cb_;
+    void* user_;
+    std::string text_;
+};
+
+}  // namespace
+
+int stream_datalog(ModbusTcpClient& client, DatalogColumns columns, int file,
+                   tandrel_output_cb cb, void* user) {
+    DatalogJson output(doc_prefix(client.host(), columns.model), cb, user);
+    return drive_datalog(client, file, columns, output);
 }
 
 int read_datalog_impl(const char* host, const char* meter, int file_id, const char* options,
                       tandrel_output_cb cb, void* user) {
     const void* callback = reinterpret_cast<const void*>(cb);
-    require_non_null({{host, "host"}, {meter, "meter"}, {callback, "cb"}});
-    ModbusTcpClient client = client_for(host, options);
-    const MeterModel model = parse_meter(meter);
-    client.connect();
-    return stream_datalog(client, model, file_id, cb, user);
+    return with_meter({host, meter, options, {callback, "cb"}}, ParseOrder::OptionsFirst,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          DatalogColumns columns = setup_datalog_columns(client, model, file_id);
+                          return stream_datalog(client, std::move(columns), file_id, cb, user);
+                      });
 }
 
 }  // namespace tandrel

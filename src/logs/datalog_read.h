@@ -18,9 +18,10 @@ class DatalogColumns;
 int read_datalog_impl(const char* host, const char* meter, int file_id, const char* options,
                       tandrel_output_cb cb, void* user);
 
-// On a connected client: set-up, transfer and delivery. Returns the records delivered.
-int stream_datalog(ModbusTcpClient& client, MeterModel model, int file, tandrel_output_cb cb,
-                   void* user);
+// On a connected client with the file's columns read: the transfer and its
+// delivery to cb. Returns the records delivered.
+int stream_datalog(ModbusTcpClient& client, DatalogColumns columns, int file,
+                   tandrel_output_cb cb, void* user);
 
 // The JSON texts, pure: the header object and one record object.
 std::string datalog_header_json(const std::string& prefix, int file, int total,

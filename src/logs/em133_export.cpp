@@ -1,12 +1,15 @@
-// The em133 bulk export: every step on a fresh connection with the fixed
+// The em133 bulk export: every step on a fresh connection with the default
 // settings (port 502, unit 1, 30 s), one after another; the first failure
 // ends the call and the files already written stay.
 #include "logs/em133_export.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "core/call_frame.h"
+#include "core/options.h"
 #include "core/time_text.h"
+#include "logs/datalog_columns.h"
 #include "logs/datalog_export.h"
 #include "logs/eventlog_export.h"
 #include "modbus/modbus_tcp_client.h"
@@ -16,13 +19,14 @@
 namespace tandrel {
 namespace {
 
-constexpr uint16_t FIXED_PORT = 502;
-constexpr uint8_t FIXED_UNIT = 1;
-constexpr int32_t FIXED_TIMEOUT_MS = 30000;
 constexpr int EVENT_LOG_FILE = 0;
 
-ModbusTcpClient fixed_client(const std::string& host) {
-    return ModbusTcpClient(host, FIXED_PORT, FIXED_UNIT, FIXED_TIMEOUT_MS);
+// A fresh connection with the default settings, on which work(client) runs.
+template <typename Work>
+auto on_fresh_connection(const std::string& host, Work&& work) {
+    ModbusTcpClient client(host, Options{});
+    client.connect();
+    return work(client);
 }
 
 std::tm local_time_now() {
@@ -36,9 +40,7 @@ std::tm local_time_now() {
 
 // Register 2575 opens the clock for writing; it is put back to 0 even when
 // the clock write fails, as far as the meter still takes that write.
-void set_meter_clock(const std::string& host, uint16_t clock_param) {
-    ModbusTcpClient client = fixed_client(host);
-    client.connect();
+void set_meter_clock(ModbusTcpClient& client, uint16_t clock_param) {
     const std::vector<uint16_t> words = em133_clock_words(local_time_now());
     client.write_single_register(em133::CLOCK_PARAM_REGISTER, clock_param);
     try {
@@ -55,15 +57,18 @@ void set_meter_clock(const std::string& host, uint16_t clock_param) {
 }
 
 int export_datalog_file(const std::string& host, const std::string& out_dir, int file) {
-    ModbusTcpClient client = fixed_client(host);
     const std::string path = em133_file_name(out_dir, "DL" + std::to_string(file), now_stamp());
-    return export_datalog_impl(client, MeterModel::EM133, file, path, nullptr, nullptr);
+    return on_fresh_connection(host, [&](ModbusTcpClient& client) {
+        DatalogColumns columns = setup_datalog_columns(client, MeterModel::EM133, file);
+        return export_datalog(client, std::move(columns), file, path, nullptr, nullptr);
+    });
 }
 
 int export_event_file(const std::string& host, const std::string& out_dir) {
-    ModbusTcpClient client = fixed_client(host);
     const std::string path = em133_file_name(out_dir, "EVENTLOG", now_stamp());
-    return export_eventlog_impl(client, EVENT_LOG_FILE, path, nullptr, nullptr);
+    return on_fresh_connection(host, [&](ModbusTcpClient& client) {
+        return export_eventlog(client, EVENT_LOG_FILE, path, nullptr, nullptr);
+    });
 }
 
 }  // namespace
@@ -83,7 +88,10 @@ std::string em133_file_name(const std::string& out_dir, const std::string& log,
 int export_em133_all_impl(const char* host, int set_clock, int clock_param, const char* out_dir) {
     require_non_null({{host, "host"}, {out_dir, "out_dir"}});
     if (clock_param <= 0) clock_param = TANDREL_DEFAULT_CLOCK_PARAM;
-    if (set_clock != 0) set_meter_clock(host, static_cast<uint16_t>(clock_param & 0xFFFF));
+    if (set_clock != 0) {
+        const auto param = static_cast<uint16_t>(clock_param & 0xFFFF);
+        on_fresh_connection(host, [&](ModbusTcpClient& client) { set_meter_clock(client, param); });
+    }
     int total = 0;
     for (int file = 1; file <= 3; ++file) total += export_datalog_file(host, out_dir, file);
     return total + export_event_file(host, out_dir);

@@ -1,5 +1,6 @@
-// Diagnostics export: one read on a fixed connection (port 502, unit 1, 30 s)
-// addressed to the caller's unit, then one file. Nothing in the file is quoted.
+// Diagnostics export: one read on a connection with the default settings
+// (port 502, unit 1, 30 s) addressed to the caller's unit, then one file.
+// Nothing in the file is quoted.
 #include "logs/em235_diagnostics.h"
 
 #include <stdexcept>
@@ -7,6 +8,7 @@
 
 #include "core/call_frame.h"
 #include "core/hex_text.h"
+#include "core/options.h"
 #include "logs/csv_file.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -70,7 +72,7 @@ int export_em235_diagnostics_impl(const char* host, int unit_id, int register_no
                                   const char* word_order, const char* csv_path) {
     require_non_null({{host, "host"}, {word_order, "word_order"}, {csv_path, "csv_path"}});
     if (count < 2) throw std::runtime_error("count must be >= 2 for 32-bit diagnostics");
-    ModbusTcpClient client(host, 502, 1, 30000);
+    ModbusTcpClient client(host, Options{});
     client.connect();
     // Register numbers count from 1; the subtraction is done in unsigned
     // arithmetic, which cannot overflow, and keeps the same low 16 bits.

@@ -6,8 +6,10 @@
 #include "core/meter_model.h"
 #include "core/time_text.h"
 #include "logs/csv_file.h"
+#include "logs/csv_rows.h"
 #include "logs/event_decode.h"
-#include "logs/log_transfer.h"
+#include "logs/eventlog_driver.h"
+#include "meter/call_opening.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -34,35 +36,45 @@ void append_event_csv_line(std::string& out, int no, const std::vector<uint16_t>
     out += '\n';
 }
 
-int export_eventlog_impl(ModbusTcpClient& client, int file, const std::string& csv_path,
-                         tandrel_progress_cb progress, void* user) {
-    client.connect();
-    CsvFile out = open_csv(csv_path);
-    out.write(EVENTLOG_CSV_TITLE);
-    const int total = prepare_log_read(client, file);
-    int next_no = 1;
-    std::string line;
-    const int written = read_log_file(client, file, total, [&](const std::vector<uint16_t>& r) {
-        const int no = next_no++;
-        line.clear();
-        append_event_csv_line(line, no, r);
-        out.write(line);
-        report_progress(progress, user, no, total);
-    });
-    // A full disk or a failed close fails the export rather than passing a
-    // cut-short file off as complete.
-    out.close();
-    return written;
+namespace {
+
+// The CSV file: the title line as soon as the file is open, then one row per
+// event with progress after each.
+class EventlogCsv final : public EventlogOutput {
+public:
+    EventlogCsv(const std::string& path, tandrel_progress_cb progress, void* user)
+        : rows_(path, progress, user) {
+        rows_.write(EVENTLOG_CSV_TITLE);
+    }
+
+    void begin(int, int total) override { rows_.set_total(total); }
+
+    void record(int no, const std::vector<uint16_t>& record) override {
+        rows_.row(no, [&](std::string& line) { append_event_csv_line(line, no, record); });
+    }
+
+    void end() override { rows_.close(); }
+
+private:
+    CsvRows rows_;
+};
+
+}  // namespace
+
+int export_eventlog(ModbusTcpClient& client, int file, const std::string& csv_path,
+                    tandrel_progress_cb progress, void* user) {
+    EventlogCsv output(csv_path, progress, user);
+    return drive_eventlog(client, file, output);
 }
 
+// The model is only checked: the event log reads the same on every meter.
 int export_eventlog_ex_impl(const char* host, const char* meter, int file_id,
                             const char* csv_path, const char* options,
                             tandrel_progress_cb progress, void* user) {
-    require_non_null({{host, "host"}, {meter, "meter"}, {csv_path, "csv_path"}});
-    // The model is only checked: the event log reads the same on every meter.
-    parse_meter(meter);
-    ModbusTcpClient client = client_for(host, options);
-    return export_eventlog_impl(client, file_id, csv_path, progress, user);
+    return with_meter({host, meter, options, {csv_path, "csv_path"}}, ParseOrder::ModelFirst,
+                      [&](ModbusTcpClient& client, MeterModel) {
+                          return export_eventlog(client, file_id, csv_path, progress, user);
+                      });
 }
 
 }  // namespace tandrel

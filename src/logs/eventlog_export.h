@@ -21,9 +21,11 @@ int export_eventlog_ex_impl(const char* host, const char* meter, int file_id,
                             const char* csv_path, const char* options,
                             tandrel_progress_cb progress, void* user);
 
-// On a client not yet connected; the bulk export calls it for the event log.
-int export_eventlog_impl(ModbusTcpClient& client, int file, const std::string& csv_path,
-                         tandrel_progress_cb progress, void* user);
+// On a connected client: opens the file at csv_path as given, writes the
+// event log into it and closes it. Returns the rows written; the bulk export
+// calls it for the event log.
+int export_eventlog(ModbusTcpClient& client, int file, const std::string& csv_path,
+                    tandrel_progress_cb progress, void* user);
 
 // One row with its line feed; the five texts go through csv_quote.
 void append_event_csv_line(std::string& out, int no, const std::vector<uint16_t>& record);

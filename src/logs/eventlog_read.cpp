@@ -2,12 +2,15 @@
 // any other text; time stamps and numbers are printed by the library itself.
 #include "logs/eventlog_read.h"
 
+#include <utility>
+
 #include "core/call_frame.h"
 #include "core/json_text.h"
 #include "core/meter_model.h"
 #include "core/time_text.h"
 #include "logs/event_decode.h"
-#include "logs/log_transfer.h"
+#include "logs/eventlog_driver.h"
+#include "meter/call_opening.h"
 #include "modbus/modbus_tcp_client.h"
 
 namespace tandrel {
@@ -61,19 +64,47 @@ std::string event_record_json(int no, const std::vector<uint16_t>& record) {
     return out;
 }
 
+namespace {
+
+// The JSON stream: the header object as soon as the count is known, then one
+// object per event, each handed to the caller's callback.
+class EventlogJson final : public EventlogOutput {
+public:
+    EventlogJson(std::string host, MeterModel model, tandrel_output_cb cb, void* user)
+        : host_(std::move(host)), model_(model), cb_(cb), user_(user) {}
+
+    void begin(int file, int total) override {
+        deliver(cb_, user_, eventlog_header_json(host_, model_, file, total));
+    }
+
+    void record(int no, const std::vector<uint16_t>& record) override {
+        deliver(cb_, user_, event_record_json(no, record));
+    }
+
+    void end() override {}
+
+private:
+    std::string host_;
+    MeterModel model_;
+    tandrel_output_cb cb_;
+    void* user_;
+};
+
+}  // namespace
+
+int stream_eventlog(ModbusTcpClient& client, MeterModel model, int file, tandrel_output_cb cb,
+                    void* user) {
+    EventlogJson output(client.host(), model, cb, user);
+    return drive_eventlog(client, file, output);
+}
+
 int read_eventlog_impl(const char* host, const char* meter, int file_id, const char* options,
                        tandrel_output_cb cb, void* user) {
     const void* callback = reinterpret_cast<const void*>(cb);
-    require_non_null({{host, "host"}, {meter, "meter"}, {callback, "cb"}});
-    ModbusTcpClient client = client_for(host, options);
-    const MeterModel model = parse_meter(meter);
-    client.connect();
-    const int total = prepare_log_read(client, file_id);
-    deliver(cb, user, eventlog_header_json(client.host(), model, file_id, total));
-    int next_no = 1;
-    return read_log_file(client, file_id, total, [&](const std::vector<uint16_t>& record) {
-        deliver(cb, user, event_record_json(next_no++, record));
-    });
+    return with_meter({host, meter, options, {callback, "cb"}}, ParseOrder::OptionsFirst,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          return stream_eventlog(client, model, file_id, cb, user);
+                      });
 }
 
 }  // namespace tandrel

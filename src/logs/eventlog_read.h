@@ -11,6 +11,13 @@
 
 namespace tandrel {
 
+class ModbusTcpClient;
+
+// On a connected client: the event log streamed to cb. Returns the records
+// handed to it.
+int stream_eventlog(ModbusTcpClient& client, MeterModel model, int file, tandrel_output_cb cb,
+                    void* user);
+
 // The work behind tandrel_read_eventlog; returns the records handed to cb.
 int read_eventlog_impl(const char* host, const char* meter, int file_id, const char* options,
                        tandrel_output_cb cb, void* user);

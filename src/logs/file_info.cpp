@@ -1,12 +1,13 @@
 // File Info: an 8-register request at 0xFDB0 (word 0 = 9, word 1 = file,
 // word 5 = variation), 8 registers at 0xFDB8 read and discarded, then the
 // response at 0xFDC0.
-#include "file_info.h"
+#include "logs/file_info.h"
 
 #include "core/call_frame.h"
 #include "core/json_text.h"
 #include "core/meter_model.h"
 #include "logs/datalog_columns.h"
+#include "meter/call_opening.h"
 #include "meter/data_scales.h"
 #include "modbus/modbus_tcp_client.h"
 
@@ -108,13 +109,8 @@ bool append_data_log_entry(std::string& doc, ModbusTcpClient& client, int file,
 
 }  // namespace
 
-int list_logs_impl(const char* host, const char* meter, const char* options, char* out,
-                   int out_len) {
-    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
-    ModbusTcpClient client = client_for(host, options);
-    const MeterModel model = parse_meter(meter);
-    client.connect();
-    const DataScales scales = read_data_scales(client, model);
+int list_logs(ModbusTcpClient& client, MeterModel model, const DataScales& scales, char* out,
+              int out_len) {
     std::string doc = "{" + doc_prefix(client.host(), model) + ",\"logs\":[";
     int entries = 0;
     const FileInfo event_log = read_file_info(client, 0);
@@ -128,6 +124,15 @@ int list_logs_impl(const char* host, const char* meter, const char* options, cha
     doc += "]}";
     write_out(doc, out, out_len);
     return entries;
+}
+
+int list_logs_impl(const char* host, const char* meter, const char* options, char* out,
+                   int out_len) {
+    return with_meter({host, meter, options, {out, "out"}}, ParseOrder::OptionsFirst,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          const DataScales scales = read_data_scales(client, model);
+                          return list_logs(client, model, scales, out, out_len);
+                      });
 }
 
 }  // namespace tandrel

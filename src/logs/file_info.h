@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/meter_model.h"
+#include "meter/data_scales.h"
 #include "meter/value_format.h"
 
 namespace tandrel {
@@ -37,8 +38,12 @@ FileInfo read_file_info(ModbusTcpClient& client, int file);
 // Register failures propagate; callers fall back to no columns.
 FileLayout read_file_layout(ModbusTcpClient& client, int file);
 
-// The work behind tandrel_list_logs: probes files 0 to 16 and writes the
-// directory of those that answer to out. Returns the number of entries.
+// On a connected client whose setup is known: probes files 0 to 16 and
+// writes the directory of those that answer to out. Returns the number of entries.
+int list_logs(ModbusTcpClient& client, MeterModel model, const DataScales& scales, char* out,
+              int out_len);
+
+// The work behind tandrel_list_logs: the setup, then list_logs.
 int list_logs_impl(const char* host, const char* meter, const char* options, char* out,
                    int out_len);
 

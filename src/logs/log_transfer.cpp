@@ -1,7 +1,7 @@
 // Log file transfer over the Modbus client. Command block at 0xF690
 // (command, file, 0, 0, argument, 0), block header at 0xF6B0 (word 4 =
 // record count, word 5 = words per record), block data at 0xF6B8.
-#include "log_transfer.h"
+#include "logs/log_transfer.h"
 
 #include <stdexcept>
 #include <string>

@@ -2,7 +2,7 @@
 // optional: a meter that lacks a register answers with an exception, and the
 // defaults (whole units) stay in force for that step only. A connection that
 // breaks ends the call: defaults must never pass for the meter's setup.
-#include "data_scales.h"
+#include "meter/data_scales.h"
 
 #include "meter/model_profile.h"
 #include "modbus/modbus_tcp_client.h"

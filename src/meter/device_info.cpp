@@ -1,12 +1,13 @@
 // Device information: the identification block, the setup that scales
 // readings and the voltage transformer ratio, as one JSON document.
-#include "device_info.h"
+#include "meter/device_info.h"
 
 #include <charconv>
 
 #include "core/call_frame.h"
 #include "core/json_text.h"
 #include "core/meter_model.h"
+#include "meter/call_opening.h"
 #include "meter/data_scales.h"
 #include "meter/model_profile.h"
 #include "modbus/modbus_tcp_client.h"
@@ -34,25 +35,6 @@ std::string one_decimal(double value) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
     return std::string(buf, r.ptr);
-}
-
-std::string device_document(const std::string& host, MeterModel model, const DeviceIdentity& id,
-                            const DataScales& scales, double pt_ratio) {
-    std::string doc = "{" + doc_prefix(host, model);
-    doc += ",\"model_name\":\"" + json_escape(id.model_name) + "\"";
-    doc += ",\"model_id\":" + std::to_string(id.model_id);
-    doc += ",\"serial\":" + std::to_string(id.serial);
-    doc += ",\"options\":" + std::to_string(id.options);
-    doc += ",\"firmware\":{\"version\":" + std::to_string(id.firmware_version);
-    doc += ",\"build\":" + std::to_string(id.firmware_build) + "}";
-    doc += ",\"bootloader\":{\"version\":" + std::to_string(id.bootloader_version);
-    doc += ",\"build\":" + std::to_string(id.bootloader_build) + "}";
-    doc += ",\"setup\":{\"pt_ratio\":" + one_decimal(pt_ratio);
-    doc += ",\"energy_decimals\":" + std::to_string(scales.energy_decimals);
-    doc += ",\"high_resolution\":";
-    doc += scales.current_decimals > 0 ? "true" : "false";
-    doc += "}}";
-    return doc;
 }
 
 }  // namespace
@@ -84,16 +66,40 @@ DeviceIdentity decode_identity(const std::vector<uint16_t>& words) {
     return id;
 }
 
+DeviceInfo read_device_info(ModbusTcpClient& client, MeterModel model) {
+    DeviceInfo info;
+    info.identity = decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
+    info.scales = read_data_scales(client, model);
+    info.pt_ratio = read_pt_ratio(client, model);
+    return info;
+}
+
+std::string device_info_json(const std::string& host, MeterModel model, const DeviceInfo& info) {
+    const DeviceIdentity& id = info.identity;
+    std::string doc = "{" + doc_prefix(host, model);
+    doc += ",\"model_name\":\"" + json_escape(id.model_name) + "\"";
+    doc += ",\"model_id\":" + std::to_string(id.model_id);
+    doc += ",\"serial\":" + std::to_string(id.serial);
+    doc += ",\"options\":" + std::to_string(id.options);
+    doc += ",\"firmware\":{\"version\":" + std::to_string(id.firmware_version);
+    doc += ",\"build\":" + std::to_string(id.firmware_build) + "}";
+    doc += ",\"bootloader\":{\"version\":" + std::to_string(id.bootloader_version);
+    doc += ",\"build\":" + std::to_string(id.bootloader_build) + "}";
+    doc += ",\"setup\":{\"pt_ratio\":" + one_decimal(info.pt_ratio);
+    doc += ",\"energy_decimals\":" + std::to_string(info.scales.energy_decimals);
+    doc += ",\"high_resolution\":";
+    doc += info.scales.current_decimals > 0 ? "true" : "false";
+    doc += "}}";
+    return doc;
+}
+
 int read_device_info_impl(const char* host, const char* meter, const char* options, char* out,
                           int out_len) {
-    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
-    ModbusTcpClient client = client_for(host, options);
-    const MeterModel model = parse_meter(meter);
-    client.connect();
-    const DeviceIdentity id = decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
-    const DataScales scales = read_data_scales(client, model);
-    const double pt_ratio = read_pt_ratio(client, model);
-    return write_out(device_document(host, model, id, scales, pt_ratio), out, out_len);
+    return with_meter({host, meter, options, {out, "out"}}, ParseOrder::OptionsFirst,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          const DeviceInfo info = read_device_info(client, model);
+                          return write_out(device_info_json(host, model, info), out, out_len);
+                      });
 }
 
 }  // namespace tandrel

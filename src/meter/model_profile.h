@@ -1,9 +1,11 @@
 // What a meter model has of its own, in one constant profile per model: its
 // setup registers, where its register families lie, which points of the
 // table it lacks, and the resolution of readings that differs. Adding a
-// model means adding a profile (and its name in core/meter_model.cpp).
+// model means adding a profile (model_profile.cpp) and its name (the enum
+// in core/meter_model.h, the name table in core/meter_model.cpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -23,8 +25,8 @@ struct SetupRegisters {
 
 struct ModelProfile {
     SetupRegisters setup;
-    // The column of FAMILY_BLOCKS that holds this model's register addresses.
-    uint16_t FamilyBlock::*family_register;
+    // The register address of each family's first point, in FAMILY_BLOCKS order.
+    std::array<uint16_t, FAMILY_COUNT> family_registers;
     // Points of the table, in a readable family, that this model does not carry.
     std::vector<uint16_t> lacking_points;
     // Voltage and current unbalance are reported in steps of 10^-decimals percent.

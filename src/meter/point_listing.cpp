@@ -1,5 +1,5 @@
 // The point listing: every point of a register family that the model carries.
-#include "point_listing.h"
+#include "meter/point_listing.h"
 
 #include <string>
 

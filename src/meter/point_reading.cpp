@@ -3,7 +3,7 @@
 // read and dropped. Only when a span fails (it may touch registers this meter
 // lacks) are the family's points read one by one. A broken connection ends
 // the call: a document without the rest of the points would pass for whole.
-#include "point_reading.h"
+#include "meter/point_reading.h"
 
 #include <map>
 #include <stdexcept>
@@ -16,6 +16,7 @@
 #include "core/log_sink.h"
 #include "core/meter_model.h"
 #include "core/time_text.h"
+#include "meter/call_opening.h"
 #include "meter/data_scales.h"
 #include "meter/point_selection.h"
 #include "meter/point_table.h"
@@ -115,51 +116,61 @@ std::string readings_document(const ReadContext& ctx, const DataScales& scales, 
     return doc;
 }
 
-// client is not yet connected. Every id of selection must have a family.
-int read_selection(ModbusTcpClient& client, MeterModel model,
-                   const std::vector<uint16_t>& selection, char* out, int out_len) {
-    client.connect();
-    ReadContext ctx{client, model, selection, {}, {}};
+[[noreturn]] void throw_no_values(const std::string& reason) {
+    throw std::runtime_error("No values could be read: " + reason);
+}
+
+// As every plain call does: the setup first, then the selection. A broken
+// connection before any value came in is one more reason that nothing could
+// be read, and is reported as such.
+int read_setup_and_selection(ModbusTcpClient& client, MeterModel model,
+                             const std::vector<uint16_t>& selection, char* out, int out_len) {
     DataScales scales;
     try {
         scales = read_data_scales(client, model);
+    } catch (const std::runtime_error& e) {
+        throw_no_values(e.what());
+    }
+    return read_selection(client, model, scales, selection, out, out_len);
+}
+
+}  // namespace
+
+int read_selection(ModbusTcpClient& client, MeterModel model, const DataScales& scales,
+                   const std::vector<uint16_t>& selection, char* out, int out_len) {
+    ReadContext ctx{client, model, selection, {}, {}};
+    try {
         for (const FamilyBlock& family : FAMILY_BLOCKS) read_family(ctx, family);
     } catch (const std::runtime_error& e) {
-        // Before any value came in, a broken connection is one more reason
-        // that nothing could be read, and is reported as such.
         if (!ctx.raw_values.empty()) throw;
         ctx.last_error = e.what();
     }
-    if (ctx.raw_values.empty()) {
-        throw std::runtime_error("No values could be read: " + ctx.last_error);
-    }
+    if (ctx.raw_values.empty()) throw_no_values(ctx.last_error);
     int count = 0;
     const std::string doc = readings_document(ctx, scales, count);
     write_out(doc, out, out_len);
     return count;
 }
 
-}  // namespace
-
 // Each call checks its arguments and parses before it connects, in the order
 // the interface fixes, so that a bad argument costs no connection.
 int read_points_impl(const char* host, const char* meter, const char* options, const char* points,
                      char* out, int out_len) {
-    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
-    const MeterModel model = parse_meter(meter);
-    require_non_null(points, "points");
-    const std::vector<uint16_t> selection = parse_point_list(points);
-    if (selection.empty()) throw std::runtime_error("points: at least one point is required");
-    ModbusTcpClient client = client_for(host, options);
-    return read_selection(client, model, selection, out, out_len);
+    std::vector<uint16_t> selection;
+    const auto point_list = [&] { selection = required_point_list(points); };
+    return with_meter({host, meter, options, {out, "out"}}, ParseOrder::ModelFirst, point_list,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          return read_setup_and_selection(client, model, selection, out, out_len);
+                      });
 }
 
 int read_live_ex_impl(const char* host, const char* meter, const char* options, char* out,
                       int out_len) {
-    require_non_null({{host, "host"}, {meter, "meter"}, {out, "out"}});
-    ModbusTcpClient client = client_for(host, options);
-    const MeterModel model = parse_meter(meter);
-    return read_selection(client, model, live_points(model), out, out_len);
+    return with_meter({host, meter, options, {out, "out"}}, ParseOrder::OptionsFirst,
+                      [&](ModbusTcpClient& client, MeterModel model) {
+                          return read_setup_and_selection(client, model, live_points(model), out,
+                                                          out_len);
+                      });
 }
 
 int read_live_impl(const char* host, const char* meter, char* out, int out_len) {

@@ -1,10 +1,11 @@
 // The point list is a JSON-like array, scanned leniently: numbers may be bare,
 // names must be quoted, and separators are any run of commas and blanks.
-#include "point_selection.h"
+#include "meter/point_selection.h"
 
 #include <cctype>
 #include <stdexcept>
 
+#include "core/call_frame.h"
 #include "core/hex_text.h"
 #include "core/options.h"
 #include "meter/model_profile.h"
@@ -121,6 +122,13 @@ std::vector<uint16_t> parse_point_list(const std::string& text) {
         if (item.text.empty()) throw std::runtime_error("points: empty item");
         selection.push_back(resolve_point_item(item));
     }
+    return selection;
+}
+
+std::vector<uint16_t> required_point_list(const char* points) {
+    require_non_null(points, "points");
+    std::vector<uint16_t> selection = parse_point_list(points);
+    if (selection.empty()) throw std::runtime_error("points: at least one point is required");
     return selection;
 }
 

@@ -26,6 +26,10 @@ uint16_t resolve_point_item(const PointItem& item);
 // Scans and resolves in text order; the first bad item ends the parse.
 std::vector<uint16_t> parse_point_list(const std::string& text);
 
+// The caller's point list as a call takes it: null, a bad item or no item
+// at all fails with the caller's message.
+std::vector<uint16_t> required_point_list(const char* points);
+
 // The model's live set, ascending.
 std::vector<uint16_t> live_points(MeterModel model);
 

@@ -1,7 +1,7 @@
 // Builds the point table from the regular layout of the register maps: the
 // phase and total families repeat for 1-cycle and 1-second values, and the
 // summary and tariff registers repeat for numbers 1 to 16.
-#include "point_table.h"
+#include "meter/point_table.h"
 
 #include "meter/model_profile.h"
 
@@ -179,7 +179,8 @@ const FamilyBlock* find_family(uint16_t point_id) {
 }
 
 uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model) {
-    const uint16_t start = family.*model_profile(model).family_register;
+    const auto index = static_cast<size_t>(&family - FAMILY_BLOCKS.data());
+    const uint16_t start = model_profile(model).family_registers[index];
     return static_cast<uint16_t>(start + 2 * (point_id - family.pid_base));
 }
 

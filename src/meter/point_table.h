@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,29 +36,30 @@ struct ParamDef {
     int32_t summary_register = 0;
 };
 
-// Points pid_base .. pid_base + 127 occupy two registers each from the
-// model's register address, low-order word first.
+// Points pid_base .. pid_base + 127 occupy two registers each, low-order
+// word first, from the address the model's profile gives the family.
 struct FamilyBlock {
     uint16_t pid_base;
-    uint16_t reg_em133;
-    uint16_t reg_em235;
     const char* name;
 };
 
-// Table order is the order in which point reading visits the families.
-inline constexpr std::array<FamilyBlock, 12> FAMILY_BLOCKS{{
-    {0x0C00, 0x3400, 0x3400, "1-cycle phase values"},
-    {0x0F00, 0x3580, 0x3580, "1-cycle total values"},
-    {0x1000, 0x3600, 0x3600, "1-cycle auxiliary values"},
-    {0x1080, 0x3628, 0x3640, "fundamental phasor values"},
-    {0x1100, 0x3680, 0x3680, "1-second phase values"},
-    {0x1400, 0x3800, 0x3800, "1-second total values"},
-    {0x1500, 0x3880, 0x3880, "1-second auxiliary values"},
-    {0x1600, 0x3900, 0x3900, "present demands"},
-    {0x1700, 0x3980, 0x3980, "total energies"},
-    {0x1780, 0x39A8, 0x39C0, "billing summary energy registers"},
-    {0x3700, 0x4980, 0x4980, "maximum demands"},
-    {0x4780, 0x51A8, 0x51C0, "billing summary maximum demands"},
+constexpr size_t FAMILY_COUNT = 12;
+
+// Table order is the order in which point reading visits the families, and
+// the order of every profile's family addresses.
+inline constexpr std::array<FamilyBlock, FAMILY_COUNT> FAMILY_BLOCKS{{
+    {0x0C00, "1-cycle phase values"},
+    {0x0F00, "1-cycle total values"},
+    {0x1000, "1-cycle auxiliary values"},
+    {0x1080, "fundamental phasor values"},
+    {0x1100, "1-second phase values"},
+    {0x1400, "1-second total values"},
+    {0x1500, "1-second auxiliary values"},
+    {0x1600, "present demands"},
+    {0x1700, "total energies"},
+    {0x1780, "billing summary energy registers"},
+    {0x3700, "maximum demands"},
+    {0x4780, "billing summary maximum demands"},
 }};
 
 // Ascending point id; built on first use, read-only afterwards.
@@ -67,7 +69,8 @@ const std::map<uint16_t, ParamDef>& param_table();
 // ids outside the twelve ranges).
 const FamilyBlock* find_family(uint16_t point_id);
 
-// Register address of point_id, which must lie in family's range.
+// Register address of point_id on the model; family must be an entry of
+// FAMILY_BLOCKS whose range holds point_id.
 uint16_t point_register(const FamilyBlock& family, uint16_t point_id, MeterModel model);
 
 }  // namespace tandrel

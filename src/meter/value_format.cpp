@@ -2,7 +2,7 @@
 // of steps of a power of ten, so the text is the raw value's digits with a
 // decimal point put in: exact, and independent of the host's locale (a host
 // may have switched to a decimal comma).
-#include "value_format.h"
+#include "meter/value_format.h"
 
 #include "core/hex_text.h"
 #include "meter/model_profile.h"

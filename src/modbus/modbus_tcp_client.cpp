@@ -2,13 +2,12 @@
 // register requests built on it. The response's transaction, protocol and
 // unit identifiers are read but deliberately not compared: gateways and
 // meters in the field answer with other values.
-#include "modbus_tcp_client.h"
+#include "modbus/modbus_tcp_client.h"
 
 #include <mutex>
 #include <stdexcept>
 
 #include "core/log_sink.h"
-#include "core/options.h"
 
 namespace tandrel {
 namespace {
@@ -36,10 +35,8 @@ ModbusTcpClient::ModbusTcpClient(std::string host, uint16_t port, uint8_t unit_i
                                  int32_t timeout_ms)
     : host_(std::move(host)), port_(port), unit_id_(unit_id), timeout_ms_(timeout_ms) {}
 
-ModbusTcpClient client_for(const char* host, const char* options) {
-    const Options o = parse_options(options);
-    return ModbusTcpClient(host, o.port, o.unit_id, o.timeout_ms);
-}
+ModbusTcpClient::ModbusTcpClient(std::string host, const Options& options)
+    : ModbusTcpClient(std::move(host), options.port, options.unit_id, options.timeout_ms) {}
 
 std::string ModbusTcpClient::endpoint() const { return host_ + ":" + std::to_string(port_); }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/options.h"
 #include "platform/socket.h"
 
 namespace tandrel {
@@ -14,6 +15,8 @@ namespace tandrel {
 class ModbusTcpClient {
 public:
     ModbusTcpClient(std::string host, uint16_t port, uint8_t unit_id, int32_t timeout_ms);
+    // Port, unit id and time-out from the call's options (Options{}: the defaults).
+    ModbusTcpClient(std::string host, const Options& options);
     ModbusTcpClient(const ModbusTcpClient&) = delete;
     ModbusTcpClient& operator=(const ModbusTcpClient&) = delete;
 
@@ -50,10 +53,6 @@ private:
     // stale answer to an earlier one.
     std::string broken_;
 };
-
-// The client of a call that names its meter by host and options text; throws
-// the options' message when the text is bad.
-ModbusTcpClient client_for(const char* host, const char* options);
 
 // Reads `count` consecutive registers in requests of at most 120.
 std::vector<uint16_t> read_words(ModbusTcpClient& client, uint16_t address, uint16_t count);

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "calendar.h"
+#include "platform/calendar.h"
 
 namespace tandrel::platform {
 

@@ -1,5 +1,5 @@
 // What listening does alike on every platform.
-#include "listener.h"
+#include "platform/listener.h"
 
 namespace tandrel::platform {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "socket.h"
+#include "platform/socket.h"
 
 namespace tandrel::platform {
 

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "listener.h"
+#include "platform/listener.h"
 
 namespace tandrel::platform {
 

@@ -5,7 +5,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "listener.h"
+#include "platform/listener.h"
 
 namespace tandrel::platform {
 

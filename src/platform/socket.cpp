@@ -1,8 +1,8 @@
 // What the socket layer does alike on every platform: ownership of the
 // handle, and the IPv4 address of a host.
-#include "socket.h"
+#include "platform/socket.h"
 
-#include "system_sockets.h"
+#include "platform/system_sockets.h"
 
 namespace tandrel::platform {
 

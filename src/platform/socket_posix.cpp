@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "socket.h"
-#include "system_sockets.h"
+#include "platform/socket.h"
+#include "platform/system_sockets.h"
 
 namespace tandrel::platform {
 

@@ -2,8 +2,8 @@
 // error set, so the wait watches the write and the error set together.
 #ifdef _WIN32
 
-#include "socket.h"
-#include "system_sockets.h"
+#include "platform/socket.h"
+#include "platform/system_sockets.h"
 
 namespace tandrel::platform {
 
