@@ -23,6 +23,15 @@ function(declared_functions header out)
   set(${out} ${names} PARENT_SCOPE)
 endfunction()
 
+# How many declarations the header marks TANDREL_API, the macro's own
+# definitions left out: counted apart from the names, as a check on them.
+function(api_declaration_count header out)
+  file(READ "${header}" text)
+  string(REGEX MATCHALL "(^|\n)[ \t]*TANDREL_API[ \t\n]" marks "${text}")
+  list(LENGTH marks count)
+  set(${out} ${count} PARENT_SCOPE)
+endfunction()
+
 function(run_tool out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE rc ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)

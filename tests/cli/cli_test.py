@@ -2,12 +2,13 @@
 # Drives the built `tandrel` against tandrel-sim processes on loopback:
 #     cli_test.py --tandrel PATH --sim PATH --docs PATH --completion PATH [TestClass ...]
 # Command lines with their exit status and exact output are data: data/cases.json,
-# run by CasesTest. A `{name}` in a case is the endpoint of a simulator serving
-# data/name.json (`{name:port}`; `{name@502:address}` for one on port 502 of a
-# spare loopback address), `{refused}` a port nobody listens on, `{dir}` a
-# scratch directory, `{data}` the data folder; `@file` stands for a data file's
-# text. The classes here cover what a table cannot: the pseudo-terminal
-# (progress bar, Ctrl-C), completion in step with --help, and the documentation.
+# run by CasesTest, which reports a failure under the case's "name". A `{name}`
+# in a case's text is the endpoint of a simulator serving data/name.json
+# (`{name:port}`; `{name@502:address}` for one on port 502 of a spare loopback
+# address), `{refused}` a port nobody listens on, `{dir}` a scratch directory,
+# `{data}` the data folder; `@file` stands for a data file's text. The classes
+# here cover what a table cannot: the pseudo-terminal (progress bar, Ctrl-C),
+# completion in step with --help, and the documentation.
 import argparse
 import fcntl
 import json
@@ -138,10 +139,13 @@ class CasesTest(unittest.TestCase):
     def test_cases(self):
         with open(os.path.join(DATA, "cases.json")) as f:
             cases = json.load(f)
+        names = [case.get("name") for case in cases]
+        self.assertEqual([n for n in names if not n or names.count(n) > 1], [],
+                         "every case needs a name of its own")
         with tempfile.TemporaryDirectory() as scratch:
             for case in cases:
                 args = [expand(arg, scratch) for arg in case["args"]]
-                with self.subTest(" ".join(args)):
+                with self.subTest(case["name"], command=" ".join(args)):
                     for path, text in case.get("write", {}).items():
                         with open(expand(path, scratch), "w") as f:
                             f.write(expand(text, scratch))

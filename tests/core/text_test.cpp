@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "core/json_text.h"
 #include "core/meter_model.h"
 #include "core/options.h"

@@ -9,7 +9,7 @@
 #include <ostream>
 #include <set>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "small_meter.h"
 
 namespace hardening {

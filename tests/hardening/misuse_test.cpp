@@ -12,7 +12,7 @@
 #include <pthread.h>
 #endif
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "small_meter.h"
 
 namespace hardening {

@@ -1,10 +1,12 @@
 // The exported meter calls against the simulated meter, one case per file in
-// tests/data/integration. <case>.case.json is a tandrel-sim scenario that also
-// names the call and its status and message; beside it lie the outputs the
-// call must give, written out: <case>.json (the document), .jsonl (the
-// streamed objects), .requests (what the meter was asked), .log (the log
-// messages) and <case>.<file> for every file the call writes. An output
-// without its file must be empty: no document, object, request, message or file.
+// tests/data/integration/<group>/, a folder per function; a test is named
+// <group>_<case>. <case>.case.json is a tandrel-sim scenario that also names
+// the call and its status and message; beside it lie the outputs the call must
+// give, written out: <case>.json (the document), .jsonl (the streamed
+// objects), .requests (what the meter was asked), .log (the log messages) and
+// <case>.<file> for every file the call writes. An output without its file
+// must be empty: no document, object, request, message or file. The call goes
+// through the call table of support/meter_calls.h.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "scenario_json.h"
 #include "sim/simulator.h"
 #include "support/log_capture.h"
+#include "support/meter_calls.h"
 #include "support/sim_connections.h"
 #include "support/temp_dir.h"
 #include "tandrel.h"
@@ -41,22 +43,30 @@ const fs::path CASES = fs::path(TANDREL_TEST_DATA_DIR) / "integration";
 const std::string CASE = ".case.json";
 const std::vector<std::string> OUTPUTS = {CASE, ".json", ".jsonl", ".requests", ".log"};
 
-std::vector<std::string> case_names() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(CASES)) {
+// Every case as its path below CASES without the suffix ("device_info/em133"), in order.
+std::vector<std::string> case_paths() {
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(CASES)) {
         const std::string file = entry.path().filename().string();
         const size_t stem = file.size() - std::min(file.size(), CASE.size());
         if (stem > 0 && file.compare(stem, CASE.size(), CASE) == 0) {
-            names.push_back(file.substr(0, stem));
+            const fs::path folder = entry.path().parent_path().lexically_relative(CASES);
+            paths.push_back((folder / file.substr(0, stem)).generic_string());
         }
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
-std::string expected(const std::string& name, const std::string& suffix) {
-    const fs::path path = CASES / (name + suffix);
-    return fs::exists(path) ? file_bytes(path.string()) : std::string();
+// "device_info/em133" is the test device_info_em133.
+std::string test_name(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '_');
+    return path;
+}
+
+std::string expected(const std::string& path, const std::string& suffix) {
+    const fs::path file = CASES / (path + suffix);
+    return fs::exists(file) ? file_bytes(file.string()) : std::string();
 }
 
 // Values print with a decimal point whatever the host's locale: every case
@@ -101,76 +111,32 @@ int TANDREL_CALL on_progress(int done, int total, void* user) {
     return c->progress.size() == c->stop_at() ? 1 : 0;
 }
 
-using Function = std::function<int(Call&)>;
-using Document = int(TANDREL_CALL*)(const char*, const char*, const char*, char*, int, char*, int);
-using Stream = int(TANDREL_CALL*)(const char*, const char*, int, const char*, tandrel_output_cb,
-                                  void*, char*, int);
-using Export = int(TANDREL_CALL*)(const char*, const char*, int, const char*, const char*,
-                                  tandrel_progress_cb, void*, char*, int);
-using ShortExport = int(TANDREL_CALL*)(const char*, const char*, int, const char*, char*, int);
 constexpr int ERR = 512;
 
-Function document(Document f) {
-    return [f](Call& c) {
-        return f(c.host.c_str(), c.meter.c_str(), c.opts(), c.out.data(),
-                 static_cast<int>(c.out.size()), c.err, ERR);
-    };
-}
-Function stream(Stream f) {
-    return [f](Call& c) {
-        return f(c.host.c_str(), c.meter.c_str(), c.arg("file_id", 0), c.opts(), on_line, &c,
-                 c.err, ERR);
-    };
-}
-Function export_ex(Export f) {
-    return [f](Call& c) {
-        return f(c.host.c_str(), c.meter.c_str(), c.arg("file_id", 0), c.csv.c_str(), c.opts(),
-                 on_progress, &c, c.err, ERR);
-    };
-}
-Function short_export(ShortExport f) {
-    return [f](Call& c) {
-        return f(c.host.c_str(), c.meter.c_str(), c.arg("file_id", 0), c.csv.c_str(), c.err, ERR);
-    };
-}
-
-// Every exported function that talks to a meter, by name.
-const std::map<std::string, Function>& functions() {
-    static const std::map<std::string, Function> table = {
-        {"read_device_info", document(tandrel_read_device_info)},
-        {"list_logs", document(tandrel_list_logs)},
-        {"read_live_ex", document(tandrel_read_live_ex)},
-        {"read_live",
-         [](Call& c) {
-             return tandrel_read_live(c.host.c_str(), c.meter.c_str(), c.out.data(),
-                                      static_cast<int>(c.out.size()), c.err, ERR);
-         }},
-        {"read_points",
-         [](Call& c) {
-             return tandrel_read_points(c.host.c_str(), c.meter.c_str(), c.opts(),
-                                        c.points ? c.points->c_str() : nullptr, c.out.data(),
-                                        static_cast<int>(c.out.size()), c.err, ERR);
-         }},
-        {"read_datalog", stream(tandrel_read_datalog)},
-        {"read_eventlog", stream(tandrel_read_eventlog)},
-        {"export_datalog_ex", export_ex(tandrel_export_datalog_ex)},
-        {"export_eventlog_ex", export_ex(tandrel_export_eventlog_ex)},
-        {"export_datalog", short_export(tandrel_export_datalog)},
-        {"export_eventlog", short_export(tandrel_export_eventlog)},
-        {"export_em133_all",
-         [](Call& c) {
-             return tandrel_export_em133_all(c.host.c_str(), c.arg("set_clock", 0),
-                                             c.arg("clock_param", 0), c.out_dir.c_str(), c.err,
-                                             ERR);
-         }},
-        {"export_em235_diagnostics",
-         [](Call& c) {
-             return tandrel_export_em235_diagnostics(
-                 c.host.c_str(), c.arg("unit_id", 1), c.arg("register_no", 1), c.arg("count", 2),
-                 c.word_order.c_str(), c.csv.c_str(), c.err, ERR);
-         }},
-    };
-    return table;
+// The call's arguments in the call table's form; what the case leaves out
+// keeps the table's default.
+tandrel::testing::Args table_args(Call& c, tandrel::testing::Output output) {
+    tandrel::testing::Args a;
+    a.host = c.host.c_str();
+    a.meter = c.meter.c_str();
+    a.options = c.opts();
+    a.points = c.points ? c.points->c_str() : nullptr;
+    a.word_order = c.word_order.c_str();
+    a.path = output == tandrel::testing::Output::Folder ? c.out_dir.c_str() : c.csv.c_str();
+    a.file_id = c.arg("file_id", a.file_id);
+    a.set_clock = c.arg("set_clock", a.set_clock);
+    a.clock_param = c.arg("clock_param", a.clock_param);
+    a.unit_id = c.arg("unit_id", a.unit_id);
+    a.register_no = c.arg("register_no", a.register_no);
+    a.count = c.arg("count", a.count);
+    a.out = c.out.data();
+    a.out_len = static_cast<int>(c.out.size());
+    a.cb = on_line;
+    a.progress = on_progress;
+    a.user = &c;
+    a.err = c.err;
+    a.err_len = ERR;
+    return a;
 }
 
 // A text argument: absent gives the fallback, null a null pointer.
@@ -272,12 +238,13 @@ std::map<std::string, std::string> files_written(const std::string& dir) {
     return files;
 }
 
-std::map<std::string, std::string> files_expected(const std::string& name) {
+std::map<std::string, std::string> files_expected(const std::string& path) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(CASES)) {
+    const std::string stem = fs::path(path).filename().string();
+    for (const auto& entry : fs::directory_iterator((CASES / path).parent_path())) {
         const std::string file = entry.path().filename().string();
-        if (file.rfind(name + ".", 0) != 0) continue;
-        const std::string rest = file.substr(name.size());
+        if (file.rfind(stem + ".", 0) != 0) continue;
+        const std::string rest = file.substr(stem.size());
         if (std::find(OUTPUTS.begin(), OUTPUTS.end(), rest) != OUTPUTS.end()) continue;
         files[rest.substr(1)] = file_bytes(entry.path().string());
     }
@@ -287,8 +254,8 @@ std::map<std::string, std::string> files_expected(const std::string& name) {
 class Integration : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Integration, Case) {
-    const std::string name = GetParam();
-    const std::string scenario = file_bytes((CASES / (name + CASE)).string());
+    const std::string path = GetParam();
+    const std::string scenario = file_bytes((CASES / (path + CASE)).string());
     const json doc = json::parse(scenario);
     const json& args = doc.at("call");
     const json expect = doc.value("expect", json::object());
@@ -307,8 +274,7 @@ TEST_P(Integration, Case) {
     }
     const char* model = head.model == tandrel_sim::Model::EM133 ? "em133" : "em235";
     Call c = make_call(args, model, sim.port(), dir);
-    const auto function = functions().find(args.at("function").get<std::string>());
-    ASSERT_NE(function, functions().end()) << args.at("function");
+    const auto& function = tandrel::testing::meter_call(args.at("function").get<std::string>());
 
     const tandrel::testing::LogCapture log;
     using std::chrono::system_clock;  // the library's clock; time() may lag it
@@ -316,19 +282,19 @@ TEST_P(Integration, Case) {
     int status = 0;
     {
         const DecimalCommaLocale decimal_comma;
-        status = function->second(c);
+        status = function.run(table_args(c, function.output));
     }
     const std::time_t after = system_clock::to_time_t(system_clock::now());
 
     EXPECT_EQ(status, expect.value("status", 0));
     EXPECT_EQ(normalized(c.err, dir), expect.value("error", ""));
     const std::string out(c.out.begin(), std::find(c.out.begin(), c.out.end(), '\0'));
-    const std::string document = expected(name, ".json");
+    const std::string document = expected(path, ".json");
     EXPECT_EQ(document.empty() ? out : without_timestamp(out),
               document.empty() ? std::string(c.out.size(), 'x') : document);
     std::string lines;
     for (const std::string& line : c.lines) lines += line + "\n";
-    EXPECT_EQ(lines, expected(name, ".jsonl"));
+    EXPECT_EQ(lines, expected(path, ".jsonl"));
     std::vector<std::pair<int, int>> progress;
     if (expect.contains("progress")) {
         for (int done = 1; done <= expect["progress"][0]; ++done) {
@@ -336,18 +302,20 @@ TEST_P(Integration, Case) {
         }
     }
     EXPECT_EQ(c.progress, progress);
-    EXPECT_EQ(files_written(dir), files_expected(name));
+    EXPECT_EQ(files_written(dir), files_expected(path));
     const std::vector<Request> requests = sim.requests();
-    EXPECT_EQ(requests_text(requests), expected(name, ".requests"));
+    EXPECT_EQ(requests_text(requests), expected(path, ".requests"));
     expect_local_time(requests, before, after);
-    EXPECT_EQ(normalized(log_text(log), dir), expected(name, ".log"));
+    EXPECT_EQ(normalized(log_text(log), dir), expected(path, ".log"));
     if (expect.contains("connections")) {
         EXPECT_EQ(sim.connections_accepted(), expect["connections"]);
     }
     EXPECT_TRUE(connections_closed(sim)) << "a connection was left open";
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, Integration, ::testing::ValuesIn(case_names()),
-                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+INSTANTIATE_TEST_SUITE_P(Data, Integration, ::testing::ValuesIn(case_paths()),
+                         [](const ::testing::TestParamInfo<std::string>& p) {
+                             return test_name(p.param);
+                         });
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "logs/csv_file.h"
 #include "logs/datalog_columns.h"
 #include "logs/event_classify.h"

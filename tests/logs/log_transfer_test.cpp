@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "support/log_capture.h"
 
 namespace tandrel {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "meter/point_listing.h"
 #include "meter/point_selection.h"
 #include "meter/point_table.h"

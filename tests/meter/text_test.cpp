@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "meter/device_info.h"
 #include "meter/point_selection.h"
 #include "meter/value_format.h"

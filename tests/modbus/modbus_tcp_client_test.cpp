@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "support/scripted_server.h"
 
 namespace tandrel {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "scenario_json.h"
 #include "sim/simulator.h"
 #include "sim_cli.h"

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "sim/sim_frame.h"
 
 using namespace tandrel_sim;

@@ -13,7 +13,7 @@
 #include <random>
 #include <sstream>
 
-#include "core/case_file.h"
+#include "support/case_file.h"
 #include "platform/socket.h"
 #include "sim/simulator.h"
 #if TANDREL_SIM_HAS_SCENARIO

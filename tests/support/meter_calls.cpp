@@ -47,10 +47,10 @@ const std::vector<MeterCall> CALLS = {
          return tandrel_export_eventlog_ex(a.host, a.meter, file_or(a, 0), a.path, a.options, a.progress,
                                            a.user, a.err, a.err_len); }},
     {"export_em133_all", Output::Folder, false, "em133", [](const Args& a) {
-         return tandrel_export_em133_all(a.host, 0, 0, a.path, a.err, a.err_len); }},
+         return tandrel_export_em133_all(a.host, a.set_clock, a.clock_param, a.path, a.err, a.err_len); }},
     {"export_em235_diagnostics", Output::Files, false, "em235", [](const Args& a) {
-         return tandrel_export_em235_diagnostics(a.host, 1, DIAGNOSTICS_REGISTER, 2, a.word_order, a.path,
-                                                 a.err, a.err_len); }},
+         return tandrel_export_em235_diagnostics(a.host, a.unit_id, a.register_no, a.count, a.word_order,
+                                                 a.path, a.err, a.err_len); }},
 };
 
 void note(std::string& broken, bool kept, const char* rule) {

@@ -1,8 +1,9 @@
 // Every exported function that takes a pointer, behind one signature, and a
 // runner that calls one with guarded buffers and checks what any caller is
-// owed whatever the meter answered. The misuse tests, the fault matrix, the
-// soak and the fuzz harnesses all work from this one table. It needs nothing
-// but the public header, so that the fuzz build can link it too.
+// owed whatever the meter answered. The integration cases, the misuse tests,
+// the fault matrix, the soak and the fuzz harnesses all work from this one
+// table. It needs nothing but the public header, so that the fuzz build can
+// link it too.
 #pragma once
 
 #include <string>
@@ -21,6 +22,9 @@ enum class Output {
     Folder,    // CSV files in the folder `path`
 };
 
+// The register number (counted from 1) the diagnostics call reads on unit 1.
+constexpr int DIAGNOSTICS_REGISTER = 0x3E81;
+
 // Every argument of every call; a call reads the ones it takes.
 struct Args {
     const char* host = "127.0.0.1";
@@ -30,6 +34,11 @@ struct Args {
     const char* word_order = "HI_FIRST";
     const char* path = nullptr;
     int file_id = -1;  // -1: data log 1, event log 0
+    int set_clock = 0;
+    int clock_param = 0;
+    int unit_id = 1;
+    int register_no = DIAGNOSTICS_REGISTER;
+    int count = 2;
     char* out = nullptr;
     int out_len = 0;
     tandrel_output_cb cb = nullptr;
@@ -38,9 +47,6 @@ struct Args {
     char* err = nullptr;
     int err_len = 0;
 };
-
-// The register number (counted from 1) the diagnostics call reads on unit 1.
-constexpr int DIAGNOSTICS_REGISTER = 0x3E81;
 
 struct MeterCall {
     const char* name;

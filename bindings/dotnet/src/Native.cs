@@ -1,5 +1,5 @@
-// The sixteen functions of include/tandrel.h as the runtime sees them, and
-// their three callback types. Nothing here but declarations.
+// The functions of include/tandrel.h as the runtime sees them, and their
+// callback types. Nothing here but declarations.
 //
 // Text arguments are 8-bit: LPStr is the process's ANSI code page on Windows
 // and UTF-8 on Linux (Mono, .NET), which is what the library hands to the

@@ -1,4 +1,4 @@
-"""Finds and loads the shared library, declares its sixteen functions and
+"""Finds and loads the shared library, declares its functions and
 forwards its log messages to the standard `logging` module."""
 
 from __future__ import annotations
