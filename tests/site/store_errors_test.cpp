@@ -19,15 +19,6 @@ namespace {
 
 using tandrel::testing::file_bytes;
 
-std::string open_failure(const std::string& target, OpenMode mode = OpenMode::Write) {
-    try {
-        open_store(target, mode);
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "opened";
-}
-
 void sqlite_exec(const std::string& path, const char* sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);

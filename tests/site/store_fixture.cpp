@@ -67,6 +67,15 @@ Rows rows(Store& store, const std::string& sql, const std::vector<QueryParam>& p
     return result;
 }
 
+std::string open_failure(const std::string& target, OpenMode mode) {
+    try {
+        open_store(target, mode);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "opened";
+}
+
 long count(Store& store, const std::string& from_where) {
     return std::stol(rows(store, "SELECT count(*) FROM " + from_where).at(0).at(0));
 }

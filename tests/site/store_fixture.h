@@ -54,6 +54,9 @@ LogEntry eventlog_entry(int file_id = 0);
 using Rows = std::vector<std::vector<std::string>>;
 Rows rows(Store& store, const std::string& sql, const std::vector<QueryParam>& params = {});
 
+// The message open_store fails with, or "opened".
+std::string open_failure(const std::string& target, OpenMode mode = OpenMode::Write);
+
 // count(*) of a query's rows, as a number.
 long count(Store& store, const std::string& from_where);
 
