@@ -83,8 +83,9 @@ TEST_P(CrashTest, KilledWriterLeavesWholeBatchesAndTheNextRunTheRest) {
     long kept = count(*store, "datalog_rows");
     EXPECT_GE(kept, committed);
     EXPECT_EQ(kept % SIZE, 0) << "a batch was stored in part";
-    if (backend == Backend::SQLite)
+    if (backend == Backend::SQLite) {
         EXPECT_EQ(rows(*store, "PRAGMA integrity_check"), (Rows{{"ok"}}));
+    }
 
     Writer rest(fresh.target());
     long new_records = 0;
