@@ -64,7 +64,7 @@ TEST(StoreErrors, NewerSchemaIsRefusedAndKept) {
 
 TEST(StoreErrors, MissingFileIsNoStoreToRead) {
     FreshTarget fresh(Backend::SQLite);
-    EXPECT_EQ(open_failure(fresh.target(), OpenMode::Read), fresh.target() + ": unable to open database file");
+    EXPECT_EQ(open_failure(fresh.target(), OpenMode::Read), fresh.target() + ": no such file");
     EXPECT_EQ(open_failure(fresh.file("no/such/dir/site.db")),
               fresh.file("no/such/dir/site.db") + ": unable to open database file");
 }

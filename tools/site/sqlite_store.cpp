@@ -3,7 +3,9 @@
 // (ON CONFLICT DO NOTHING) and counted as not new.
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <optional>
+#include <stdexcept>
 
 #include "sqlite_db.h"
 #include "sqlite_schema.h"
@@ -41,11 +43,20 @@ private:
     bool open_ = true;
 };
 
+// A store that is only read must be there: SQLite's own "unable to open
+// database file" would not say that nothing is.
+const std::string& existing(const std::string& path, OpenMode mode) {
+    std::error_code ec;
+    if (mode == OpenMode::Read && !std::filesystem::exists(path, ec))
+        throw std::runtime_error(path + ": no such file");
+    return path;
+}
+
 class SqliteStore final : public Store {
 public:
     SqliteStore(const std::string& path, OpenMode mode)
-        : db_(path, mode == OpenMode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                            : SQLITE_OPEN_READONLY) {
+        : db_(existing(path, mode), mode == OpenMode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                            : SQLITE_OPEN_READONLY) {
         prepare_sqlite_schema(db_, mode);
     }
 
