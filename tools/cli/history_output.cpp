@@ -176,7 +176,9 @@ void StoredLogOutput::event(const StoredEvent& event) {
 void StoredLogOutput::finish() {
     flush_table();
     if (format_ == HistoryFormat::Table)
-        std::fprintf(out_, "%ld records\n", records_);
+        std::fprintf(out_, records_ == 0 ? "No records in that time range\n"
+                                         : records_ == 1 ? "1 record\n" : "%ld records\n",
+                     records_);
 }
 
 }  // namespace tandrel_cli
