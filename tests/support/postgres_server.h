@@ -17,6 +17,9 @@ public:
         // Also listen on 127.0.0.1, where every login needs a password
         // (scram-sha-256); the Unix socket trusts the `postgres` user.
         bool tcp = false;
+        // Keep PostgreSQL's own durability settings (fsync); tests turn them
+        // off for speed, a benchmark keeps them to measure what users get.
+        bool durable = false;
     };
 
     PostgresServer() : PostgresServer(Options{}) {}
@@ -45,7 +48,7 @@ private:
     int port_ = 5432;
     pid_t pid_ = -1;
 
-    void write_config(bool tcp) const;
+    void write_config(const Options& options) const;
     void wait_until_ready() const;
     void stop();
 };

@@ -127,7 +127,7 @@ PostgresServer::PostgresServer(Options options) : bin_(server_bin()) {
                                        "--no-sync", "-E", "UTF8", "--locale=C"};
     if (wait_for(spawn(initdb, log, as, true)) != 0)
         throw std::runtime_error("initdb failed: " + file_text(log));
-    write_config(options.tcp);
+    write_config(options);
     pid_ = spawn({bin_ + "/postgres", "-D", dir_ + "/data"}, log, as, true);
     try {
         wait_until_ready();
@@ -139,15 +139,15 @@ PostgresServer::PostgresServer(Options options) : bin_(server_bin()) {
 
 PostgresServer::~PostgresServer() { stop(); }
 
-void PostgresServer::write_config(bool tcp) const {
+void PostgresServer::write_config(const Options& options) const {
     std::ofstream conf(dir_ + "/data/postgresql.conf", std::ios::app);
-    conf << "listen_addresses = '" << (tcp ? "127.0.0.1" : "") << "'\n"
+    conf << "listen_addresses = '" << (options.tcp ? "127.0.0.1" : "") << "'\n"
          << "port = " << port_ << "\n"
          << "unix_socket_directories = '" << dir_ << "'\n"
-         // Durability against a crash of the machine is not what tests check;
-         // against a killed process it stays whole.
-         << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n"
          << "shared_buffers = 32MB\nmax_connections = 40\n";
+    // Durability against a crash of the machine is not what tests check;
+    // against a killed process it stays whole.
+    if (!options.durable) conf << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n";
 }
 
 void PostgresServer::wait_until_ready() const {
