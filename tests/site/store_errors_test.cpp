@@ -108,9 +108,7 @@ protected:
     }
     void TearDown() override {
         unsetenv("PGPASSWORD");
-        unsetenv("PGPASSFILE");
     }
-    tandrel::testing::TempDir dir;
     std::string target;
 };
 
@@ -120,15 +118,6 @@ TEST_F(PasswordTest, WrongPasswordIsSaidWithoutTheWord) {
     EXPECT_NE(message.find("password authentication failed for user \"ann\""), std::string::npos) << message;
     EXPECT_EQ(message.find("wrong-staple"), std::string::npos) << message;
     setenv("PGPASSWORD", "right-horse-battery", 1);
-    fill(target);
-    EXPECT_EQ(stored_records(target), 10);
-}
-
-TEST_F(PasswordTest, PasswordFileIsRead) {
-    std::string file = dir.file("pgpass");
-    std::ofstream(file) << "127.0.0.1:" << postgres_server().port() << ":pw:ann:right-horse-battery\n";
-    chmod(file.c_str(), 0600);
-    setenv("PGPASSFILE", file.c_str(), 1);
     fill(target);
     EXPECT_EQ(stored_records(target), 10);
 }

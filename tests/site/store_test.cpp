@@ -147,18 +147,6 @@ TEST_P(StoreTest, LogsOfTwoMetersAndTwoFilesStayApart) {
               (Rows{{"1", "1", "10"}, {"1", "2", "10"}, {"2", "1", "10"}}));
 }
 
-TEST_P(StoreTest, ReopenedStoreHoldsWhatWasCommitted) {
-    store->write(datalog(1), datalog_batch(0, 10, 1, 3));
-    store->close();
-    std::unique_ptr<Store> again = open_store(fresh.target());
-    std::unique_ptr<Store> reader = open_store(fresh.target(), OpenMode::Read);
-    EXPECT_EQ(count(*reader, "datalog_values"), 30);
-    MeterRun run = again->begin_meter_run(sighting(1));
-    EXPECT_EQ(again->write(again->begin_log(run, datalog_entry(1, volt_columns(3))),
-                           datalog_batch(0, 12, 1, 3)),
-              2u);
-}
-
 INSTANTIATE_TEST_SUITE_P(Store, StoreTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param_info) { return backend_name(param_info.param); });
 

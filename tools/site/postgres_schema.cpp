@@ -6,6 +6,8 @@
 // schema while the others wait, then find it done.
 #include "postgres_schema.h"
 
+#include "store_common.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,16 +47,16 @@ CREATE TABLE layout_columns (
   decimals integer NOT NULL,
   PRIMARY KEY (layout_id, position));
 CREATE TABLE datalog_rows (
-  meter_id bigint NOT NULL REFERENCES meters,
+  meter_id bigint NOT NULL,
   file_id integer NOT NULL,
   time timestamptz NOT NULL,
   seq integer NOT NULL,
-  layout_id bigint NOT NULL REFERENCES layouts,
+  layout_id bigint NOT NULL,
   trigger text NOT NULL,
   vals numeric[] NOT NULL,
   PRIMARY KEY (meter_id, file_id, time, seq));
 CREATE TABLE event_rows (
-  meter_id bigint NOT NULL REFERENCES meters,
+  meter_id bigint NOT NULL,
   file_id integer NOT NULL,
   time timestamptz NOT NULL,
   seq integer NOT NULL,
@@ -103,11 +105,6 @@ ALTER TABLE event_rows ADD COLUMN source_id integer,
   ADD COLUMN effect_id integer, ADD COLUMN value_triggered bigint;
 )";
 
-struct Migration {
-    int from;
-    std::vector<const char*> statements;
-};
-
 const std::vector<Migration>& migrations() {
     // Version 1 kept neither the events' raw numbers nor what each run read.
     static const std::vector<Migration> MIGRATIONS = {
@@ -142,22 +139,11 @@ int checked_version(PgConnection& db) {
     if (version == 0)
         throw std::runtime_error(db.name() + " is not a tandrel store: its schema holds another "
                                  "application's tables (set search_path to a schema of its own)");
-    if (version > SCHEMA_VERSION)
-        throw std::runtime_error(db.name() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ", newer than this tandrel's " +
-                                 std::to_string(SCHEMA_VERSION) + ": use a newer tandrel");
-    return version;
+    return checked_schema_version(version, db.name());
 }
 
 void migrate(PgConnection& db, int version) {
-    for (const Migration& step : migrations()) {
-        if (step.from != version) continue;
-        for (const char* sql : step.statements) db.exec(sql);
-        ++version;
-    }
-    if (version != SCHEMA_VERSION)
-        throw std::runtime_error(db.name() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ", which this tandrel cannot migrate");
+    migrate_schema(migrations(), version, db.name(), [&](const char* sql) { db.exec(sql); });
 }
 
 void prepare_for_writing(PgConnection& db) {
@@ -194,9 +180,7 @@ void prepare_postgres_schema(PgConnection& db, OpenMode mode) {
     }
     int version = checked_version(db);
     if (version < 0) throw std::runtime_error(db.name() + " holds no tandrel store");
-    if (version < SCHEMA_VERSION)
-        throw std::runtime_error(db.name() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ": store into it once to update it");
+    require_current_schema(version, db.name());
 }
 
 }  // namespace tandrel_site

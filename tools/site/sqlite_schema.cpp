@@ -5,6 +5,8 @@
 // text keeps the meter's digits; the view reads them through json_each.
 #include "sqlite_schema.h"
 
+#include "store_common.h"
+
 #include <sqlite3.h>
 
 #include <stdexcept>
@@ -104,13 +106,6 @@ ALTER TABLE event_rows ADD COLUMN effect_id INTEGER;
 ALTER TABLE event_rows ADD COLUMN value_triggered INTEGER;
 )";
 
-// Each step takes a store from `from` to `from` + 1, inside the one
-// transaction that also sets the new version.
-struct Migration {
-    int from;
-    std::vector<const char*> statements;
-};
-
 const std::vector<Migration>& migrations() {
     // Version 1 kept neither the events' raw numbers nor what each run read.
     static const std::vector<Migration> MIGRATIONS = {
@@ -135,14 +130,7 @@ void create_schema(SqliteDb& db) {
 }
 
 void migrate(SqliteDb& db, int version) {
-    for (const Migration& step : migrations()) {
-        if (step.from != version) continue;
-        for (const char* sql : step.statements) db.exec(sql);
-        ++version;
-    }
-    if (version != SCHEMA_VERSION)
-        throw std::runtime_error(db.path() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ", which this tandrel cannot migrate");
+    migrate_schema(migrations(), version, db.path(), [&](const char* sql) { db.exec(sql); });
     db.exec(CREATE_VIEWS);
     set_version(db, SCHEMA_VERSION);
 }
@@ -166,11 +154,7 @@ int checked_version(SqliteDb& db) {
         throw std::runtime_error(db.path() + " is not a tandrel store: a SQLite database of " +
                                  "another application");
     int version = static_cast<int>(db.single_integer("PRAGMA user_version"));
-    if (version > SCHEMA_VERSION)
-        throw std::runtime_error(db.path() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ", newer than this tandrel's " +
-                                 std::to_string(SCHEMA_VERSION) + ": use a newer tandrel");
-    return version;
+    return checked_schema_version(version, db.path());
 }
 
 void prepare_for_writing(SqliteDb& db) {
@@ -211,9 +195,7 @@ void prepare_sqlite_schema(SqliteDb& db, OpenMode mode) {
         return;
     }
     int version = checked_version(db);
-    if (version < SCHEMA_VERSION)
-        throw std::runtime_error(db.path() + " is a tandrel store of schema version " +
-                                 std::to_string(version) + ": store into it once to update it");
+    require_current_schema(version, db.path());
 }
 
 }  // namespace tandrel_site

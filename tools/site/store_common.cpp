@@ -66,4 +66,30 @@ void check_log_kind(const LogRef& log, LogKind kind) {
                                  kind_name(log.kind) + ", not a " + kind_name(kind));
 }
 
+void migrate_schema(const std::vector<Migration>& steps, int version, const std::string& store,
+                    const std::function<void(const char*)>& exec) {
+    for (const Migration& step : steps) {
+        if (step.from != version) continue;
+        for (const char* sql : step.statements) exec(sql);
+        ++version;
+    }
+    if (version != SCHEMA_VERSION)
+        throw std::runtime_error(store + " is a tandrel store of schema version " +
+                                 std::to_string(version) + ", which this tandrel cannot migrate");
+}
+
+int checked_schema_version(int version, const std::string& store) {
+    if (version > SCHEMA_VERSION)
+        throw std::runtime_error(store + " is a tandrel store of schema version " +
+                                 std::to_string(version) + ", newer than this tandrel's " +
+                                 std::to_string(SCHEMA_VERSION) + ": use a newer tandrel");
+    return version;
+}
+
+void require_current_schema(int version, const std::string& store) {
+    if (version < SCHEMA_VERSION)
+        throw std::runtime_error(store + " is a tandrel store of schema version " +
+                                 std::to_string(version) + ": store into it once to update it");
+}
+
 }  // namespace tandrel_site

@@ -2,6 +2,7 @@
 // checks a batch passes before any of it is written.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,23 @@ void check_batch_fits(const LogRef& log, const DatalogBatch& batch);
 
 // Throws when `log` is not of `kind`: a batch of events for a data log.
 void check_log_kind(const LogRef& log, LogKind kind);
+
+// One step of a schema migration: the statements that take a store from
+// version `from` to `from` + 1.
+struct Migration {
+    int from;
+    std::vector<const char*> statements;
+};
+
+// Runs the steps from `version` up to SCHEMA_VERSION through `exec`, inside
+// the caller's transaction; throws naming `store` when a step is missing.
+void migrate_schema(const std::vector<Migration>& steps, int version, const std::string& store,
+                    const std::function<void(const char*)>& exec);
+
+// Throws for a version newer than this build's; returns `version`.
+int checked_schema_version(int version, const std::string& store);
+
+// Throws for a store that is only read and older than this build's schema.
+void require_current_schema(int version, const std::string& store);
 
 }  // namespace tandrel_site
