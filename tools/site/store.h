@@ -6,10 +6,15 @@
 // The calls a collector makes, for each meter it reads:
 //   MeterRun run = store->begin_meter_run(meter_sighting(device_info, ...));
 //   for each entry of log_entries(logs_document):
-//       LogRef log = store->begin_log(run, entry);
-//       feed the stream's lines into a batch (read_datalog_line, read_event_line)
-//       and every so many records: new_records += store->write(log, batch); batch.clear();
+//       feed the stream's lines to read_datalog_line (or read_event_line);
+//       at a data log's header line: entry.columns = the header's columns,
+//           LogRef log = store->begin_log(run, entry);  (an event log: before the stream)
+//       every so many records: new_records += store->write(log, batch); batch.clear();
+//       after the stream, also when it failed part way: the rest of the batch
 //   store->close();
+// The header's columns are the ones the records were read with; the
+// directory's can differ (a meter that did not list them, whose columns the
+// library takes from the first record).
 // Each write is one transaction: the batch is kept whole or not at all, and a
 // record the store already holds is passed over, so that reading a log again
 // stores only what is new. A Store is used by one thread at a time; workers
