@@ -97,7 +97,9 @@ ctest --test-dir "$build_dir" --timeout 300 --output-on-failure -E "$exclude"
 if [[ ${#sqlite_option[@]} -gt 0 && -x build/tests/site/store_writer ]]; then
   store=$(mktemp -d)
   build/tests/site/store_writer "$store/site.db" 2 3 >/dev/null
-  listing=$(wine "$build_dir/tools/cli/tandrel.exe" history "$store/site.db" --meter 7 --log 1 --csv | tr -d '\r')
+  # A relative name: the Windows tool takes an argument that starts with '/' for an option.
+  exe=$PWD/$build_dir/tools/cli/tandrel.exe
+  listing=$(cd "$store" && wine "$exe" history site.db --meter 7 --log 1 --csv | tr -d '\r')
   rm -rf "$store"
   [[ $(grep -c '^2026-12-05T' <<<"$listing") == 6 ]] ||
     { echo "stage-windows: tandrel.exe history did not read the store:"; echo "$listing"; exit 1; }
