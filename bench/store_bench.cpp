@@ -38,12 +38,13 @@ constexpr int BATCH = 5000;
 // The record lines as the library writes them.
 std::string record_line(int i) {
     char line[320];
-    std::snprintf(line, sizeof line,
-                  "{\"type\":\"record\",\"no\":%d,\"seq\":%d,\"timestamp\":\"%s\",\"trigger\":\"SP\","
-                  "\"values\":[%d.%d,%d.%d,%d.%d,5.%03d,5.%03d,5.%03d,%d.%03d,%d.%03d]}",
-                  i + 1, i % 65536, format_record_time(1796428800000 + int64_t{i} * 60000).c_str(),
-                  230 + i % 7, i % 10, 229 + i % 5, (i + 3) % 10, 231, i % 9, i % 1000, (i * 7) % 1000,
-                  (i * 13) % 1000, 100000 + i, i % 1000, 5000 + i / 60, (i * 3) % 1000);
+    std::snprintf(
+        line, sizeof line,
+        "{\"type\":\"record\",\"no\":%d,\"seq\":%d,\"timestamp\":\"%s\",\"trigger\":\"SP\","
+        "\"values\":[%d.%d,%d.%d,%d.%d,5.%03d,5.%03d,5.%03d,%d.%03d,%d.%03d]}",
+        i + 1, i % 65536, format_record_time(1796428800000 + int64_t{i} * 60000).c_str(),
+        230 + i % 7, i % 10, 229 + i % 5, (i + 3) % 10, 231, i % 9, i % 1000, (i * 7) % 1000,
+        (i * 13) % 1000, 100000 + i, i % 1000, 5000 + i / 60, (i * 3) % 1000);
     return line;
 }
 
@@ -76,8 +77,9 @@ double cpu_seconds(long server_pid) {
 }
 
 Clocks now(long server_pid) {
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
-            cpu_seconds(server_pid)};
+    return {
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
+        cpu_seconds(server_pid)};
 }
 
 // One pass over `records` records: parsing the lines into batches when
@@ -91,9 +93,9 @@ Clocks store_log(const std::string& target, const std::vector<std::string>& line
         store->query("SELECT pg_backend_pid()", {}, [&](const std::vector<Cell>& row) {
             server = std::stol(std::string(row[0].text));
         });
-    LogRef log = store->begin_log(
-        store->begin_meter_run({"EM235", 1, "127.0.0.1:502", 1, "{\"serial\":1}", format_record_time(0)}),
-        {1, LogKind::Datalog, records, columns()});
+    LogRef log = store->begin_log(store->begin_meter_run({"EM235", 1, "127.0.0.1:502", 1,
+                                                          "{\"serial\":1}", format_record_time(0)}),
+                                  {1, LogKind::Datalog, records, columns()});
     std::vector<LogColumn> seen;
     DatalogBatch batch;
     Clocks timed;
@@ -137,10 +139,11 @@ void measure(const char* name, Fresh fresh, const std::vector<std::string>& line
             rates[2 * i + 1].push_back(RECORDS / clocks[i].cpu);
         }
     }
-    std::printf("%-10s records/s (wall, per CPU second): into an empty store %.0f, %.0f; again, "
-                "all stored %.0f, %.0f; from the library's JSON lines %.0f, %.0f\n",
-                name, median(rates[0]), median(rates[1]), median(rates[2]), median(rates[3]),
-                median(rates[4]), median(rates[5]));
+    std::printf(
+        "%-10s records/s (wall, per CPU second): into an empty store %.0f, %.0f; again, "
+        "all stored %.0f, %.0f; from the library's JSON lines %.0f, %.0f\n",
+        name, median(rates[0]), median(rates[1]), median(rates[2]), median(rates[3]),
+        median(rates[4]), median(rates[5]));
     std::fflush(stdout);
 }
 
@@ -151,7 +154,8 @@ long peak_kib(const std::string& target, const std::vector<std::string>& lines, 
         store_log(target, lines, records, false);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        _exit(static_cast<int>(std::min<long>(usage.ru_maxrss / 1024, 250)));  // MiB fits an exit code
+        _exit(static_cast<int>(
+            std::min<long>(usage.ru_maxrss / 1024, 250)));  // MiB fits an exit code
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -168,22 +172,27 @@ int main() {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     int file = 0;
-    measure("SQLite", [&] { return (dir / ("s" + std::to_string(++file) + ".db")).string(); }, lines);
+    measure(
+        "SQLite", [&] { return (dir / ("s" + std::to_string(++file) + ".db")).string(); }, lines);
 
     tandrel::testing::PostgresServer server{tandrel::testing::PostgresServer::Options{false, true}};
     int database = 0;
-    measure("PostgreSQL", [&] {
-        std::string name = "bench" + std::to_string(++database);
-        server.create_database(name);
-        return server.socket_target(name);
-    }, lines);
+    measure(
+        "PostgreSQL",
+        [&] {
+            std::string name = "bench" + std::to_string(++database);
+            server.create_database(name);
+            return server.socket_target(name);
+        },
+        lines);
 
     for (const char* kind : {"SQLite", "PostgreSQL"}) {
         long small = 0, large = 0;
         for (int records : {RECORDS, 10 * RECORDS}) {
-            std::string target = kind[0] == 'S' ? (dir / ("m" + std::to_string(records) + ".db")).string()
-                                                : (server.create_database("m" + std::to_string(records)),
-                                                   server.socket_target("m" + std::to_string(records)));
+            std::string target = kind[0] == 'S'
+                                     ? (dir / ("m" + std::to_string(records) + ".db")).string()
+                                     : (server.create_database("m" + std::to_string(records)),
+                                        server.socket_target("m" + std::to_string(records)));
             (records == RECORDS ? small : large) = peak_kib(target, lines, records);
         }
         std::printf("%-10s peak memory %ld MiB storing %d records, %ld MiB storing %d\n", kind,

@@ -35,8 +35,8 @@ TEST(StoredLogOutput, TableCsvAndJson) {
     std::ifstream file(std::string(TANDREL_CLI_TEST_DATA) + "/history_log.txt");
     std::stringstream expected;
     expected << file.rdbuf();
-    EXPECT_EQ("$ table\n" + printed(HistoryFormat::Table) + "$ csv\n" + printed(HistoryFormat::Csv) +
-                  "$ json\n" + printed(HistoryFormat::Json),
+    EXPECT_EQ("$ table\n" + printed(HistoryFormat::Table) + "$ csv\n" +
+                  printed(HistoryFormat::Csv) + "$ json\n" + printed(HistoryFormat::Json),
               expected.str());
 }
 

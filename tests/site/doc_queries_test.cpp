@@ -75,7 +75,8 @@ void fill_documented_data(const std::string& target) {
     std::unique_ptr<Store> store = open_store(target);
     const int64_t start = 1796428800000;  // 2026-12-05T00:00:00.000Z
     const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch()).count();
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
     const int64_t day = 86400000;
     struct Meter {
         const char* model;
@@ -83,7 +84,8 @@ void fill_documented_data(const std::string& target) {
         int base;
         int milli_kwh_per_hour;
     };
-    for (const Meter& m : {Meter{"EM235", 23501178, 1000000, 1250}, Meter{"EM133", 13300421, 500000, 500}}) {
+    for (const Meter& m :
+         {Meter{"EM235", 23501178, 1000000, 1250}, Meter{"EM133", 13300421, 500000, 500}}) {
         MeterRun run = store->begin_meter_run(sighting(m.serial, "192.0.2.10:502", m.model));
         LogRef log = store->begin_log(run, datalog_entry(2, {{"kWh import", "kWh", 3}}));
         DatalogBatch batch;
@@ -96,10 +98,13 @@ void fill_documented_data(const std::string& target) {
         store->write(log, batch);
         EventBatch events;
         if (m.serial == 23501178) {
-            events.add({format_record_time(now - 2 * day), 1, 3, "Setpoint 1", "V1", "ON", "Relay 1", "K1", 1, 2, 2301});
+            events.add({format_record_time(now - 2 * day), 1, 3, "Setpoint 1", "V1", "ON",
+                        "Relay 1", "K1", 1, 2, 2301});
         } else {
-            events.add({format_record_time(now - 20 * day), 1, 1, "Power up", "", "", "", "", 0, 0, 0});
-            events.add({format_record_time(now - 3 * day), 2, 2, "Power up", "", "", "", "", 0, 0, 0});
+            events.add(
+                {format_record_time(now - 20 * day), 1, 1, "Power up", "", "", "", "", 0, 0, 0});
+            events.add(
+                {format_record_time(now - 3 * day), 2, 2, "Power up", "", "", "", "", 0, 0, 0});
         }
         store->write(store->begin_log(run, eventlog_entry()), events);
     }
@@ -129,7 +134,8 @@ TEST_P(DocQueriesTest, EachReturnsTheRowsShown) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Store, DocQueriesTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Store, DocQueriesTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param_info) { return backend_name(param_info.param); });
 
 }  // namespace

@@ -15,9 +15,11 @@ protected:
     void SetUp() override {
         std::unique_ptr<Store> store = open_store(fresh.target());
         MeterRun first = store->begin_meter_run(sighting(5, "192.0.2.1:502"));
-        store->write(store->begin_log(first, datalog_entry(1, volt_columns(2))), datalog_batch(0, 4, 1, 2));
+        store->write(store->begin_log(first, datalog_entry(1, volt_columns(2))),
+                     datalog_batch(0, 4, 1, 2));
         MeterRun again = store->begin_meter_run(sighting(5, "192.0.2.7:1502"));
-        store->write(store->begin_log(again, datalog_entry(1, volt_columns(3))), datalog_batch(10, 2, 11, 3));
+        store->write(store->begin_log(again, datalog_entry(1, volt_columns(3))),
+                     datalog_batch(10, 2, 11, 3));
         EventBatch events;
         events.add({"2026-12-04T23:59:59.999Z", 1, 7, "Power up", "", "", "", "", 1, 2, 3});
         store->write(store->begin_log(again, eventlog_entry()), events);
@@ -65,18 +67,20 @@ TEST_P(HistoryTest, LogOverARangeWithEachRecordsLayout) {
     std::vector<std::string> seen;
     read_stored_datalog(*store, meter, 1, {"2026-12-05T00:00:02.000Z", "2026-12-05T00:00:11.000Z"},
                         [&](const StoredDatalogRecord& record) {
-                            std::string line = record.time + " " + std::to_string(record.seq) + " " +
-                                               record.trigger;
+                            std::string line = record.time + " " + std::to_string(record.seq) +
+                                               " " + record.trigger;
                             for (size_t i = 0; i < record.values.size(); ++i)
                                 line += " " + (*record.columns)[i].name + "=" + record.values[i];
                             seen.push_back(line);
                         });
-    EXPECT_EQ(seen, (std::vector<std::string>{"2026-12-05T00:00:02.000Z 3 SP V1=2.5 V2=3.5",
-                                              "2026-12-05T00:00:03.000Z 4 SP V1=3.5 V2=4.5",
-                                              "2026-12-05T00:00:10.000Z 11 SP V1=10.5 V2=11.5 V3=12.5"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"2026-12-05T00:00:02.000Z 3 SP V1=2.5 V2=3.5",
+                                        "2026-12-05T00:00:03.000Z 4 SP V1=3.5 V2=4.5",
+                                        "2026-12-05T00:00:10.000Z 11 SP V1=10.5 V2=11.5 V3=12.5"}));
     std::vector<std::string> events;
     read_stored_events(*store, meter, 0, {}, [&](const StoredEvent& event) {
-        events.push_back(event.time + " " + event.event_no + " " + event.cause + " " + event.value_triggered);
+        events.push_back(event.time + " " + event.event_no + " " + event.cause + " " +
+                         event.value_triggered);
     });
     EXPECT_EQ(events, (std::vector<std::string>{"2026-12-04T23:59:59.999Z 7 Power up 3"}));
 }
@@ -87,7 +91,8 @@ TEST(StoredValues, Table) {
     EXPECT_EQ(stored_values("{}"), (std::vector<std::string>{}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Store, HistoryTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Store, HistoryTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param_info) { return backend_name(param_info.param); });
 
 }  // namespace

@@ -24,7 +24,8 @@ struct Feed {
 
 int TANDREL_CALL take_line(const char* text, void* user) {
     auto& feed = *static_cast<Feed*>(user);
-    if (feed.entry.kind == LogKind::Eventlog) read_event_line(text, feed.events);
+    if (feed.entry.kind == LogKind::Eventlog)
+        read_event_line(text, feed.events);
     else if (read_datalog_line(text, feed.entry.columns, feed.datalog) == StreamLine::Header)
         feed.log = feed.store.begin_log(feed.run, feed.entry);
     return 0;
@@ -34,7 +35,8 @@ std::string document(int (*call)(const char*, const char*, const char*, char*, i
                      const std::string& options) {
     std::string out(1 << 16, '\0');
     char err[256];
-    int status = call("127.0.0.1", "em235", options.c_str(), out.data(), static_cast<int>(out.size()), err, sizeof err);
+    int status = call("127.0.0.1", "em235", options.c_str(), out.data(),
+                      static_cast<int>(out.size()), err, sizeof err);
     EXPECT_GE(status, 0) << err;
     return out.c_str();
 }
@@ -50,7 +52,10 @@ std::vector<std::string> collect_into(Store& store, const std::string& options) 
         if (entry.kind == LogKind::Eventlog) feed.log = store.begin_log(run, entry);
         char err[256];
         auto read = entry.kind == LogKind::Datalog ? tandrel_read_datalog : tandrel_read_eventlog;
-        EXPECT_GE(read("127.0.0.1", "em235", entry.file_id, options.c_str(), take_line, &feed, err, sizeof err), 0) << err;
+        EXPECT_GE(read("127.0.0.1", "em235", entry.file_id, options.c_str(), take_line, &feed, err,
+                       sizeof err),
+                  0)
+            << err;
         size_t stored = entry.kind == LogKind::Datalog ? store.write(feed.log, feed.datalog)
                                                        : store.write(feed.log, feed.events);
         added.push_back(std::to_string(entry.file_id) + ":" + std::to_string(stored));
@@ -68,8 +73,9 @@ TEST(LibraryToStore, EveryListedRecordOnceAndNothingOnTheSecondPass) {
               (std::vector<std::string>{"0:164", "1:300", "2:250", "3:200", "4:400"}));
     EXPECT_EQ(collect_into(*store, options),
               (std::vector<std::string>{"0:0", "1:0", "2:0", "3:0", "4:0"}));
-    EXPECT_EQ(rows(*store, "SELECT serial, model, count(*) FROM datalog_values WHERE file_id = 1 "
-                           "GROUP BY serial, model"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT serial, model, count(*) FROM datalog_values WHERE file_id = 1 "
+                   "GROUP BY serial, model"),
               (Rows{{"23501178", "EM235", "2400"}}));
 }
 

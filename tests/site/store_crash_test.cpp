@@ -74,7 +74,8 @@ TEST_P(CrashTest, KilledWriterLeavesWholeBatchesAndTheNextRunTheRest) {
     long committed = 0, added = 0;
     {
         Writer writer(fresh.target());
-        for (int i = 0; i < point.after_commits; ++i) ASSERT_TRUE(writer.next_commit(committed, added));
+        for (int i = 0; i < point.after_commits; ++i)
+            ASSERT_TRUE(writer.next_commit(committed, added));
         std::this_thread::sleep_for(std::chrono::microseconds(point.delay_us));
         writer.kill_now();
         EXPECT_TRUE(WIFSIGNALED(writer.wait()));
@@ -103,13 +104,13 @@ const KillPoint KILL_POINTS[] = {
     {"late", 20, 300},
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Store, CrashTest,
-    ::testing::Combine(::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                       ::testing::ValuesIn(KILL_POINTS)),
-    [](const auto& param_info) {
-        return backend_name(std::get<0>(param_info.param)) + "_" + std::get<1>(param_info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Store, CrashTest,
+                         ::testing::Combine(::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                                            ::testing::ValuesIn(KILL_POINTS)),
+                         [](const auto& param_info) {
+                             return backend_name(std::get<0>(param_info.param)) + "_" +
+                                    std::get<1>(param_info.param).name;
+                         });
 
 // Two collectors with the same meters, started together on an empty store:
 // one makes the schema while the other waits, both add the same meters and
@@ -159,7 +160,8 @@ TEST_P(TwoWritersTest, SameMetersAtOnceStoreEachRecordOnce) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Store, TwoWritersTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Store, TwoWritersTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param_info) { return backend_name(param_info.param); });
 
 }  // namespace

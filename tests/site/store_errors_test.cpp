@@ -30,7 +30,8 @@ void sqlite_exec(const std::string& path, const char* sql) {
 void fill(const std::string& target) {
     std::unique_ptr<Store> store = open_store(target);
     MeterRun run = store->begin_meter_run(sighting(1));
-    store->write(store->begin_log(run, datalog_entry(1, volt_columns(3))), datalog_batch(0, 10, 1, 3));
+    store->write(store->begin_log(run, datalog_entry(1, volt_columns(3))),
+                 datalog_batch(0, 10, 1, 3));
     store->close();
 }
 
@@ -41,13 +42,15 @@ long stored_records(const std::string& target) {
 TEST(StoreErrors, SqliteFileOfAnotherKindIsLeftAlone) {
     FreshTarget fresh(Backend::SQLite);
     std::ofstream(fresh.target()) << "meter,kWh\n1,2\n";
-    EXPECT_EQ(open_failure(fresh.target()), fresh.target() + " is not a tandrel store: not a SQLite database");
+    EXPECT_EQ(open_failure(fresh.target()),
+              fresh.target() + " is not a tandrel store: not a SQLite database");
     EXPECT_EQ(file_bytes(fresh.target()), "meter,kWh\n1,2\n");
 
     std::string other = fresh.file("other.db");
     sqlite_exec(other, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('keep')");
     std::string before = file_bytes(other);
-    EXPECT_EQ(open_failure(other), other + " is not a tandrel store: a SQLite database of another application");
+    EXPECT_EQ(open_failure(other),
+              other + " is not a tandrel store: a SQLite database of another application");
     EXPECT_EQ(file_bytes(other), before);
 }
 
@@ -56,8 +59,9 @@ TEST(StoreErrors, NewerSchemaIsRefusedAndKept) {
     fill(fresh.target());
     sqlite_exec(fresh.target(), "PRAGMA user_version = 3");
     std::string before = file_bytes(fresh.target());
-    EXPECT_EQ(open_failure(fresh.target()),
-              fresh.target() + " is a tandrel store of schema version 3, newer than this tandrel's 2: use a newer tandrel");
+    EXPECT_EQ(open_failure(fresh.target()), fresh.target() +
+                                                " is a tandrel store of schema version 3, newer "
+                                                "than this tandrel's 2: use a newer tandrel");
     EXPECT_EQ(open_failure(fresh.target(), OpenMode::Read), open_failure(fresh.target()));
     EXPECT_EQ(file_bytes(fresh.target()), before);
 }
@@ -75,24 +79,30 @@ TEST(StoreErrors, PostgresDatabaseOfAnotherApplicationOrNewerSchema) {
     database = database.substr(0, database.find(' '));
     postgres_server().psql(database, "CREATE TABLE notes (text text)");
     EXPECT_EQ(open_failure(other.target()),
-              other.target() + " is not a tandrel store: its schema holds another application's "
-                               "tables (set search_path to a schema of its own)");
+              other.target() +
+                  " is not a tandrel store: its schema holds another application's "
+                  "tables (set search_path to a schema of its own)");
     // The same database, a schema of its own: a store beside the other tables.
     postgres_server().psql(database, "CREATE SCHEMA meters");
     std::string own = other.target() + " options='-c search_path=meters'";
     fill(own);
     EXPECT_EQ(stored_records(own), 10);
-    postgres_server().psql(database, "UPDATE meters.tandrel_meta SET value = '3' WHERE key = 'schema_version'");
-    EXPECT_EQ(open_failure(own), own + " is a tandrel store of schema version 3, newer than this "
-                                       "tandrel's 2: use a newer tandrel");
+    postgres_server().psql(
+        database, "UPDATE meters.tandrel_meta SET value = '3' WHERE key = 'schema_version'");
+    EXPECT_EQ(open_failure(own), own +
+                                     " is a tandrel store of schema version 3, newer than this "
+                                     "tandrel's 2: use a newer tandrel");
     EXPECT_EQ(postgres_server().psql(database, "SELECT count(*) FROM meters.datalog_rows"), "10\n");
 }
 
 TEST(StoreErrors, NoServerIsOneLine) {
     std::string target = "host=/tmp/tandrel_no_server_here port=5999 dbname=site";
     std::string message = open_failure(target);
-    EXPECT_EQ(message.rfind("Cannot connect to the store " + target + ": connection to server on "
-                            "socket \"/tmp/tandrel_no_server_here/.s.PGSQL.5999\" failed: ", 0), 0u)
+    EXPECT_EQ(message.rfind("Cannot connect to the store " + target +
+                                ": connection to server on "
+                                "socket \"/tmp/tandrel_no_server_here/.s.PGSQL.5999\" failed: ",
+                            0),
+              0u)
         << message;
     EXPECT_EQ(message.find('\n'), std::string::npos) << message;
 }
@@ -101,21 +111,21 @@ TEST(StoreErrors, NoServerIsOneLine) {
 class PasswordTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        postgres_server().psql("postgres", "DROP DATABASE IF EXISTS pw; DROP ROLE IF EXISTS ann; "
-                                           "CREATE ROLE ann LOGIN PASSWORD 'right-horse-battery'; "
-                                           "CREATE DATABASE pw OWNER ann");
+        postgres_server().psql("postgres",
+                               "DROP DATABASE IF EXISTS pw; DROP ROLE IF EXISTS ann; "
+                               "CREATE ROLE ann LOGIN PASSWORD 'right-horse-battery'; "
+                               "CREATE DATABASE pw OWNER ann");
         target = postgres_server().tcp_target("pw", "ann");
     }
-    void TearDown() override {
-        unsetenv("PGPASSWORD");
-    }
+    void TearDown() override { unsetenv("PGPASSWORD"); }
     std::string target;
 };
 
 TEST_F(PasswordTest, WrongPasswordIsSaidWithoutTheWord) {
     setenv("PGPASSWORD", "wrong-staple", 1);
     std::string message = open_failure(target);
-    EXPECT_NE(message.find("password authentication failed for user \"ann\""), std::string::npos) << message;
+    EXPECT_NE(message.find("password authentication failed for user \"ann\""), std::string::npos)
+        << message;
     EXPECT_EQ(message.find("wrong-staple"), std::string::npos) << message;
     setenv("PGPASSWORD", "right-horse-battery", 1);
     fill(target);
@@ -129,7 +139,8 @@ TEST_F(PasswordTest, PasswordInTheTargetIsRefusedAndMasked) {
         std::string message = open_failure(with);
         EXPECT_EQ(message.find("right-horse-battery"), std::string::npos) << message;
         EXPECT_NE(message.find("***"), std::string::npos) << message;
-        EXPECT_NE(message.find("keep it in ~/.pgpass, a service file or PGPASSWORD"), std::string::npos);
+        EXPECT_NE(message.find("keep it in ~/.pgpass, a service file or PGPASSWORD"),
+                  std::string::npos);
     }
     std::string malformed = open_failure(target + " password='right-horse-battery");
     EXPECT_EQ(malformed.find("right-horse-battery"), std::string::npos) << malformed;
@@ -161,12 +172,14 @@ TEST(StoreErrors, ReadOnlyFileIsSaidAndKept) {
 // records until it is full; then what is stored must be every batch that
 // committed, and nothing of the one that did not.
 void fill_a_small_disk(const std::string& dir) {
-    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=512k") != 0)
         std::_Exit(3);
     std::string target = dir + "/site.db";
     std::unique_ptr<Store> store = open_store(target);
-    LogRef log = store->begin_log(store->begin_meter_run(sighting(1)), datalog_entry(1, volt_columns(8)));
+    LogRef log =
+        store->begin_log(store->begin_meter_run(sighting(1)), datalog_entry(1, volt_columns(8)));
     int committed = 0;
     try {
         for (;; ++committed) store->write(log, datalog_batch(committed * 1000, 1000, 0, 8));

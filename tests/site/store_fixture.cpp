@@ -45,7 +45,10 @@ DatalogBatch datalog_batch(int first, int count, int first_seq, int values) {
 }
 
 MeterSighting sighting(uint32_t serial, const std::string& address, const std::string& model) {
-    return {model, serial, address, 1,
+    return {model,
+            serial,
+            address,
+            1,
             R"({"meter":"em235","serial":)" + std::to_string(serial) + "}",
             "2026-12-06T00:00:00.000Z"};
 }

@@ -19,9 +19,7 @@ protected:
     }
 
     // (time, seq) of data log 1 of every meter, in time order.
-    Rows keys() {
-        return rows(*store, "SELECT time, seq FROM datalog_rows ORDER BY time, seq");
-    }
+    Rows keys() { return rows(*store, "SELECT time, seq FROM datalog_rows ORDER BY time, seq"); }
 };
 
 TEST_P(StoreTest, SecondRunOfAnUnchangedLogStoresNothing) {
@@ -68,8 +66,9 @@ TEST_P(StoreTest, ChangedColumnsKeepBothLayoutsAndEachRecordItsOwn) {
     LogRef changed = datalog(1, 3);
     EXPECT_EQ(store->write(changed, datalog_batch(0, 5, 1, 3)), 2u);
     EXPECT_EQ(count(*store, "layouts"), 2);
-    EXPECT_EQ(rows(*store, "SELECT time, column_name, value FROM datalog_values "
-                           "WHERE seq IN (3, 4) ORDER BY time, column_name"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT time, column_name, value FROM datalog_values "
+                   "WHERE seq IN (3, 4) ORDER BY time, column_name"),
               (Rows{{"2026-12-05T00:00:02.000Z", "V1", "2.5"},
                     {"2026-12-05T00:00:02.000Z", "V2", "3.5"},
                     {"2026-12-05T00:00:03.000Z", "V1", "3.5"},
@@ -85,8 +84,9 @@ TEST_P(StoreTest, MeterIsItsModelAndSerialNotItsAddress) {
     EXPECT_EQ(first.meter_id, moved.meter_id);
     EXPECT_NE(first.meter_id, replaced.meter_id);
     EXPECT_NE(first.meter_id, other_model.meter_id);
-    EXPECT_EQ(rows(*store, "SELECT m.serial, m.model, r.address FROM runs r JOIN meters m "
-                           "ON m.meter_id = r.meter_id ORDER BY r.run_id"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT m.serial, m.model, r.address FROM runs r JOIN meters m "
+                   "ON m.meter_id = r.meter_id ORDER BY r.run_id"),
               (Rows{{"1", "EM235", "192.0.2.10:502"},
                     {"1", "EM235", "192.0.2.99:502"},
                     {"2", "EM235", "192.0.2.10:502"},
@@ -128,12 +128,14 @@ TEST_P(StoreTest, EventsOnceWithTheirTextsAsTheyWere) {
     batch.add({"2026-12-05T00:00:01.000Z", 0, 4, "", "", "", "", "", 0, 0, 0});
     EXPECT_EQ(store->write(events, batch), 2u);
     EXPECT_EQ(store->write(events, batch), 0u);
-    EXPECT_EQ(rows(*store, "SELECT serial, file_id, seq, event_no, cause, point, state, effect, "
-                           "target FROM event_records ORDER BY time"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT serial, file_id, seq, event_no, cause, point, state, effect, "
+                   "target FROM event_records ORDER BY time"),
               (Rows{{"1", "0", "65535", "3", "Set\tpoint \\1", "V1\nmax", "ON", "Relay", "K1"},
                     {"1", "0", "0", "4", "", "", "", "", ""}}));
-    EXPECT_EQ(rows(*store, "SELECT source_id, effect_id, value_triggered FROM event_rows "
-                           "ORDER BY time"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT source_id, effect_id, value_triggered FROM event_rows "
+                   "ORDER BY time"),
               (Rows{{"4352", "513", "-65535"}, {"0", "0", "0"}}));
     EXPECT_THROW(store->write(events, datalog_batch(0, 1, 1, 0)), std::runtime_error);
 }
@@ -142,8 +144,9 @@ TEST_P(StoreTest, LogsOfTwoMetersAndTwoFilesStayApart) {
     EXPECT_EQ(store->write(datalog(1, 3, 1), datalog_batch(0, 10, 1, 3)), 10u);
     EXPECT_EQ(store->write(datalog(1, 3, 2), datalog_batch(0, 10, 1, 3)), 10u);
     EXPECT_EQ(store->write(datalog(2, 3, 1), datalog_batch(0, 10, 1, 3)), 10u);
-    EXPECT_EQ(rows(*store, "SELECT serial, file_id, count(*) FROM datalog_values "
-                           "WHERE column_name = 'V1' GROUP BY serial, file_id ORDER BY serial, file_id"),
+    EXPECT_EQ(rows(*store,
+                   "SELECT serial, file_id, count(*) FROM datalog_values "
+                   "WHERE column_name = 'V1' GROUP BY serial, file_id ORDER BY serial, file_id"),
               (Rows{{"1", "1", "10"}, {"1", "2", "10"}, {"2", "1", "10"}}));
 }
 

@@ -32,8 +32,9 @@ int main(int argc, char** argv) {
         for (int b = 0; b < batches; ++b) {
             batch.clear();
             for (int i = b * size; i < (b + 1) * size; ++i)
-                batch.add(format_record_time(1796428800000 + int64_t{i} * 60000), i % 65536, "SP",
-                          "[1.000,2.000,3.000,4.000,5.000,6.000,7.000," + std::to_string(i) + ".000]");
+                batch.add(
+                    format_record_time(1796428800000 + int64_t{i} * 60000), i % 65536, "SP",
+                    "[1.000,2.000,3.000,4.000,5.000,6.000,7.000," + std::to_string(i) + ".000]");
             size_t added = store->write(log, batch);
             total += size;
             std::printf("committed %ld %zu\n", total, added);

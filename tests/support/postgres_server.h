@@ -28,7 +28,8 @@ public:
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
 
-    // libpq words for a database over the Unix socket: "host=/tmp/... port=... dbname=... user=postgres".
+    // libpq words for a database over the Unix socket: "host=/tmp/... port=... dbname=...
+    // user=postgres".
     std::string socket_target(const std::string& database) const;
     // libpq words for a database over TCP as `user` (no password in them).
     std::string tcp_target(const std::string& database, const std::string& user) const;

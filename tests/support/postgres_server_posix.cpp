@@ -36,8 +36,9 @@ std::string server_bin() {
         if (fs::exists(entry.path() / "bin" / "initdb") && entry.path().string() > best)
             best = entry.path().string();
     if (best.empty())
-        throw std::runtime_error("No PostgreSQL server found in /usr/lib/postgresql: "
-                                 "bash scripts/install-deps.sh installs it");
+        throw std::runtime_error(
+            "No PostgreSQL server found in /usr/lib/postgresql: "
+            "bash scripts/install-deps.sh installs it");
     return best + "/bin";
 }
 
@@ -122,9 +123,17 @@ PostgresServer::PostgresServer(Options options) : bin_(server_bin()) {
         throw std::runtime_error("Cannot give " + dir_ + " to the server's user");
     if (options.tcp) port_ = free_tcp_port();
     std::string log = dir_ + "/server.log";
-    std::vector<std::string> initdb = {bin_ + "/initdb", "-D", dir_ + "/data", "-U", "postgres",
-                                       "--auth-local=trust", "--auth-host=scram-sha-256",
-                                       "--no-sync", "-E", "UTF8", "--locale=C"};
+    std::vector<std::string> initdb = {bin_ + "/initdb",
+                                       "-D",
+                                       dir_ + "/data",
+                                       "-U",
+                                       "postgres",
+                                       "--auth-local=trust",
+                                       "--auth-host=scram-sha-256",
+                                       "--no-sync",
+                                       "-E",
+                                       "UTF8",
+                                       "--locale=C"};
     if (wait_for(spawn(initdb, log, as, true)) != 0)
         throw std::runtime_error("initdb failed: " + file_text(log));
     write_config(options);
@@ -198,9 +207,23 @@ std::string PostgresServer::psql(const std::string& database, const std::string&
     std::string script = dir_ + "/psql.sql";
     std::ofstream(script) << sql;
     fs::remove(out);
-    std::vector<std::string> argv = {bin_ + "/psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1",
-                                     "-h", dir_, "-p", std::to_string(port_), "-U", "postgres",
-                                     "-d", database, "-f", script};
+    std::vector<std::string> argv = {bin_ + "/psql",
+                                     "-X",
+                                     "-q",
+                                     "-A",
+                                     "-t",
+                                     "-v",
+                                     "ON_ERROR_STOP=1",
+                                     "-h",
+                                     dir_,
+                                     "-p",
+                                     std::to_string(port_),
+                                     "-U",
+                                     "postgres",
+                                     "-d",
+                                     database,
+                                     "-f",
+                                     script};
     int status = wait_for(spawn(argv, out, RunAs{}, false));
     std::string text = file_text(out);
     if (status != 0) throw std::runtime_error("psql failed: " + text);

@@ -34,7 +34,8 @@ tandrel_site::TimeRange time_range(const HistoryOptions& options) {
 }
 
 int print_log(tandrel_site::Store& store, const HistoryOptions& options, HistoryFormat format) {
-    tandrel_site::StoredMeter meter = tandrel_site::find_meter(store, options.serial, options.model);
+    tandrel_site::StoredMeter meter =
+        tandrel_site::find_meter(store, options.serial, options.model);
     const tandrel_site::StoredLog& log = tandrel_site::find_log(meter, options.file_id);
     tandrel_site::TimeRange range = time_range(options);
     StoredLogOutput output(format, meter, options.file_id, stdout);
@@ -52,15 +53,17 @@ int run_history(HistoryOptions options, bool meter_given) {
     if (options.file_id >= 0 && !meter_given) throw UsageError("--log needs --meter SERIAL");
     if (options.file_id < 0 && (!options.from.empty() || !options.to.empty()))
         throw UsageError("--from and --to need --meter SERIAL and --log N");
-    HistoryFormat format = options.json ? HistoryFormat::Json
+    HistoryFormat format = options.json  ? HistoryFormat::Json
                            : options.csv ? HistoryFormat::Csv
                                          : HistoryFormat::Table;
     std::unique_ptr<tandrel_site::Store> store =
         tandrel_site::open_store(options.target, tandrel_site::OpenMode::Read);
     if (options.file_id >= 0) return print_log(*store, options, format);
     std::vector<tandrel_site::StoredMeter> meters;
-    if (meter_given) meters.push_back(tandrel_site::find_meter(*store, options.serial, options.model));
-    else meters = tandrel_site::stored_meters(*store);
+    if (meter_given)
+        meters.push_back(tandrel_site::find_meter(*store, options.serial, options.model));
+    else
+        meters = tandrel_site::stored_meters(*store);
     std::fputs(stored_meters_text(meters, format).c_str(), stdout);
     return EXIT_OK;
 }
@@ -85,11 +88,14 @@ CommandRun declare_history(CLI::App& parent) {
     app->add_option("--from", options->from, "First time, UTC: 2026-12-05 or 2026-12-05T13:00")
         ->type_name("TIME");
     app->add_option("--to", options->to, "End time (not included), UTC")->type_name("TIME");
-    CLI::Option* json = app->add_flag("--json", options->json, "JSON: one document, or one object per line for a log");
+    CLI::Option* json = app->add_flag("--json", options->json,
+                                      "JSON: one document, or one object per line for a log");
     app->add_flag("--csv", options->csv, "CSV on stdout")->excludes(json);
-    app->footer("The store is only read, never changed. Exit status 0, 1 when the store cannot be\n"
-                "read or holds no such meter or log, 2 for a usage error.\n"
-                "Example: tandrel history site.db --meter 23501178 --log 1 --from 2026-12-01 --to 2026-12-08");
+    app->footer(
+        "The store is only read, never changed. Exit status 0, 1 when the store cannot be\n"
+        "read or holds no such meter or log, 2 for a usage error.\n"
+        "Example: tandrel history site.db --meter 23501178 --log 1 --from 2026-12-01 --to "
+        "2026-12-08");
     return [options, meter] { return run_history(*options, meter->count() > 0); };
 }
 

@@ -17,7 +17,7 @@ using tandrel_site::StoredMeter;
 
 std::string log_name(StoredKind kind, int file_id) {
     return kind == StoredKind::Eventlog ? "event log " + std::to_string(file_id)
-                                     : "data log " + std::to_string(file_id);
+                                        : "data log " + std::to_string(file_id);
 }
 
 std::string csv_line(const std::vector<std::string>& cells) {
@@ -27,32 +27,42 @@ std::string csv_line(const std::vector<std::string>& cells) {
 }
 
 std::string meter_json(const StoredMeter& meter) {
-    std::string text = "{\"serial\":" + std::to_string(meter.serial) + ",\"model\":" +
-                       json_string(meter.model) + ",\"runs\":" + std::to_string(meter.runs) +
-                       ",\"first_run\":" + json_string(meter.first_run) + ",\"last_run\":" +
-                       json_string(meter.last_run) + ",\"address\":" + json_string(meter.address) +
+    std::string text = "{\"serial\":" + std::to_string(meter.serial) +
+                       ",\"model\":" + json_string(meter.model) +
+                       ",\"runs\":" + std::to_string(meter.runs) +
+                       ",\"first_run\":" + json_string(meter.first_run) +
+                       ",\"last_run\":" + json_string(meter.last_run) +
+                       ",\"address\":" + json_string(meter.address) +
                        ",\"unit\":" + std::to_string(meter.unit) + ",\"logs\":[";
     for (size_t i = 0; i < meter.logs.size(); ++i) {
         const StoredLog& log = meter.logs[i];
         text += std::string(i ? "," : "") + "{\"file_id\":" + std::to_string(log.file_id) +
                 ",\"type\":\"" + (log.kind == StoredKind::Eventlog ? "eventlog" : "datalog") +
-                "\",\"records\":" + std::to_string(log.records) + ",\"first\":" +
-                json_string(log.first) + ",\"last\":" + json_string(log.last) + "}";
+                "\",\"records\":" + std::to_string(log.records) +
+                ",\"first\":" + json_string(log.first) + ",\"last\":" + json_string(log.last) + "}";
     }
     return text + "]}";
 }
 
 std::string meters_table(const std::vector<StoredMeter>& meters) {
-    Table runs({{"SERIAL", Align::Right}, {"MODEL"}, {"RUNS", Align::Right}, {"LAST RUN"},
+    Table runs({{"SERIAL", Align::Right},
+                {"MODEL"},
+                {"RUNS", Align::Right},
+                {"LAST RUN"},
                 {"LAST ADDRESS"}});
-    Table logs({{"SERIAL", Align::Right}, {"MODEL"}, {"LOG"}, {"RECORDS", Align::Right},
-                {"FIRST (UTC)"}, {"LAST (UTC)"}});
+    Table logs({{"SERIAL", Align::Right},
+                {"MODEL"},
+                {"LOG"},
+                {"RECORDS", Align::Right},
+                {"FIRST (UTC)"},
+                {"LAST (UTC)"}});
     for (const auto& meter : meters) {
         runs.add_row({std::to_string(meter.serial), meter.model, std::to_string(meter.runs),
                       meter.last_run, meter.address + " unit " + std::to_string(meter.unit)});
         for (const auto& log : meter.logs)
-            logs.add_row({std::to_string(meter.serial), meter.model, log_name(log.kind, log.file_id),
-                          std::to_string(log.records), log.first, log.last});
+            logs.add_row({std::to_string(meter.serial), meter.model,
+                          log_name(log.kind, log.file_id), std::to_string(log.records), log.first,
+                          log.last});
     }
     if (meters.empty()) return "The store holds no meters yet\n";
     return runs.render() + "\n" + (logs.rows() ? logs.render() : "No records yet\n");
@@ -72,11 +82,13 @@ std::string stored_meters_text(const std::vector<StoredMeter>& meters, HistoryFo
         case HistoryFormat::Table: return meters_table(meters);
         case HistoryFormat::Json: {
             std::string text = "{\"meters\":[";
-            for (size_t i = 0; i < meters.size(); ++i) text += (i ? "," : "") + meter_json(meters[i]);
+            for (size_t i = 0; i < meters.size(); ++i)
+                text += (i ? "," : "") + meter_json(meters[i]);
             return text + "]}\n";
         }
         case HistoryFormat::Csv: {
-            std::string text = csv_line({"serial", "model", "file_id", "type", "records", "first", "last"});
+            std::string text =
+                csv_line({"serial", "model", "file_id", "type", "records", "first", "last"});
             for (const auto& meter : meters)
                 for (const auto& log : meter.logs)
                     text += csv_line({std::to_string(meter.serial), meter.model,
@@ -99,7 +111,8 @@ void StoredLogOutput::begin(const std::string& title, const std::vector<std::str
                          meter_.model.c_str(), meter_.serial);
             columns_.clear();
             for (size_t i = 0; i < titles.size(); ++i)
-                columns_.push_back({titles[i], i == 1 || (i > 2 && numeric_) ? Align::Right : Align::Left});
+                columns_.push_back(
+                    {titles[i], i == 1 || (i > 2 && numeric_) ? Align::Right : Align::Left});
             break;
         case HistoryFormat::Json: std::fprintf(out_, "%s\n", header_json.c_str()); break;
         case HistoryFormat::Csv: std::fputs(csv_line(titles).c_str(), out_); break;
@@ -128,16 +141,20 @@ void StoredLogOutput::datalog(const StoredDatalogRecord& record) {
         std::vector<std::string> titles = {"TIME (UTC)", "SEQ", "TRIGGER"};
         std::string columns;
         for (const auto& column : *record.columns) {
-            titles.push_back(column.unit.empty() ? column.name : column.name + " (" + column.unit + ")");
-            columns += std::string(columns.empty() ? "" : ",") + "{\"name\":" + json_string(column.name) +
-                       ",\"unit\":" + json_string(column.unit) + ",\"decimals\":" +
-                       std::to_string(column.decimals) + "}";
+            titles.push_back(column.unit.empty() ? column.name
+                                                 : column.name + " (" + column.unit + ")");
+            columns += std::string(columns.empty() ? "" : ",") +
+                       "{\"name\":" + json_string(column.name) +
+                       ",\"unit\":" + json_string(column.unit) +
+                       ",\"decimals\":" + std::to_string(column.decimals) + "}";
         }
         numeric_ = true;
-        begin((layout_id_ < 0 ? "Data log " : "Columns changed: data log ") + std::to_string(file_id_),
-              titles, "{\"type\":\"header\",\"serial\":" + std::to_string(meter_.serial) +
-                          ",\"model\":" + json_string(meter_.model) + ",\"file_id\":" +
-                          std::to_string(file_id_) + ",\"columns\":[" + columns + "]}");
+        begin((layout_id_ < 0 ? "Data log " : "Columns changed: data log ") +
+                  std::to_string(file_id_),
+              titles,
+              "{\"type\":\"header\",\"serial\":" + std::to_string(meter_.serial) +
+                  ",\"model\":" + json_string(meter_.model) +
+                  ",\"file_id\":" + std::to_string(file_id_) + ",\"columns\":[" + columns + "]}");
         layout_id_ = record.layout_id;
     }
     std::vector<std::string> cells = {record.time, std::to_string(record.seq), record.trigger};
@@ -160,24 +177,26 @@ void StoredLogOutput::event(const StoredEvent& event) {
         layout_id_ = 0;
     }
     std::string raw;
-    for (auto [key, value] : {std::pair{"source_id", &event.source_id},
-                              std::pair{"effect_id", &event.effect_id},
-                              std::pair{"value_triggered", &event.value_triggered}})
+    for (auto [key, value] :
+         {std::pair{"source_id", &event.source_id}, std::pair{"effect_id", &event.effect_id},
+          std::pair{"value_triggered", &event.value_triggered}})
         if (!value->empty()) raw += std::string(",\"") + key + "\":" + *value;
     row({event.time, std::to_string(event.seq), event.event_no, event.cause, event.point,
          event.state, event.effect, event.target},
         "{\"type\":\"record\",\"seq\":" + std::to_string(event.seq) + ",\"timestamp\":\"" +
-            event.time + "\",\"event_no\":" + event.event_no + ",\"cause\":" +
-            json_string(event.cause) + ",\"point\":" + json_string(event.point) + ",\"state\":" +
-            json_string(event.state) + ",\"effect\":" + json_string(event.effect) +
+            event.time + "\",\"event_no\":" + event.event_no +
+            ",\"cause\":" + json_string(event.cause) + ",\"point\":" + json_string(event.point) +
+            ",\"state\":" + json_string(event.state) + ",\"effect\":" + json_string(event.effect) +
             ",\"target\":" + json_string(event.target) + raw + "}");
 }
 
 void StoredLogOutput::finish() {
     flush_table();
     if (format_ == HistoryFormat::Table)
-        std::fprintf(out_, records_ == 0 ? "No records in that time range\n"
-                                         : records_ == 1 ? "1 record\n" : "%ld records\n",
+        std::fprintf(out_,
+                     records_ == 0   ? "No records in that time range\n"
+                     : records_ == 1 ? "1 record\n"
+                                     : "%ld records\n",
                      records_);
 }
 

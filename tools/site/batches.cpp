@@ -94,11 +94,11 @@ void EventBatch::add(const EventRow& row) {
 
 EventRow EventBatch::operator[](size_t i) const {
     const Stored& row = rows_[i];
-    return {text_.at(row.time),  row.seq,
-            row.event_no,        text_.at(row.cause),
-            text_.at(row.point), text_.at(row.state),
+    return {text_.at(row.time),   row.seq,
+            row.event_no,         text_.at(row.cause),
+            text_.at(row.point),  text_.at(row.state),
             text_.at(row.effect), text_.at(row.target),
-            row.source_id,       row.effect_id,
+            row.source_id,        row.effect_id,
             row.value_triggered};
 }
 

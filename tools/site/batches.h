@@ -14,9 +14,9 @@ namespace tandrel_site {
 // A meter as one run saw it. The store knows a meter by model and serial:
 // the address is where it was found this time.
 struct MeterSighting {
-    std::string model;        // the model name the meter reports, "EM235"
+    std::string model;  // the model name the meter reports, "EM235"
     uint32_t serial = 0;
-    std::string address;      // "192.0.2.10:502", as the site file names it
+    std::string address;  // "192.0.2.10:502", as the site file names it
     int unit = 1;
     std::string device_info;  // the library's device information document, as read
     std::string time;         // when the run began: "2026-12-05T13:42:07.123Z"
@@ -34,7 +34,7 @@ enum class LogKind { Datalog, Eventlog };
 struct LogEntry {
     int file_id = 0;
     LogKind kind = LogKind::Datalog;
-    int records = -1;               // the record count the meter gave, -1 when unknown
+    int records = -1;                // the record count the meter gave, -1 when unknown
     std::vector<LogColumn> columns;  // data logs: the columns the records are read with
 };
 

@@ -98,7 +98,8 @@ StoredMeter find_meter(Store& store, uint32_t serial, const std::string& model) 
     for (auto& meter : stored_meters(store))
         if (meter.serial == serial && (model.empty() || meter.model == model))
             matches.push_back(std::move(meter));
-    std::string name = "serial " + std::to_string(serial) + (model.empty() ? "" : " model " + model);
+    std::string name =
+        "serial " + std::to_string(serial) + (model.empty() ? "" : " model " + model);
     if (matches.empty()) throw std::runtime_error("The store holds no meter of " + name);
     if (matches.size() > 1)
         throw std::runtime_error("Serial " + std::to_string(serial) + " names " +
@@ -131,7 +132,8 @@ void read_stored_datalog(Store& store, const StoredMeter& meter, int file_id,
                          const std::function<void(const StoredDatalogRecord&)>& record) {
     std::map<int64_t, std::vector<LogColumn>> layouts;
     store.query(LAYOUTS_SQL, {meter.meter_id, int64_t{file_id}}, [&](const std::vector<Cell>& row) {
-        layouts[std::stoll(text(row[0]))].push_back({text(row[1]), text(row[2]), std::stoi(text(row[3]))});
+        layouts[std::stoll(text(row[0]))].push_back(
+            {text(row[1]), text(row[2]), std::stoi(text(row[3]))});
     });
     StoredDatalogRecord out;
     store.query(DATALOG_SQL, log_params(meter, file_id, range), [&](const std::vector<Cell>& row) {
@@ -145,12 +147,12 @@ void read_stored_datalog(Store& store, const StoredMeter& meter, int file_id,
     });
 }
 
-void read_stored_events(Store& store, const StoredMeter& meter, int file_id,
-                        const TimeRange& range, const std::function<void(const StoredEvent&)>& event) {
+void read_stored_events(Store& store, const StoredMeter& meter, int file_id, const TimeRange& range,
+                        const std::function<void(const StoredEvent&)>& event) {
     store.query(EVENTS_SQL, log_params(meter, file_id, range), [&](const std::vector<Cell>& row) {
         event({record_time_from_database(row[0].text), std::stoi(text(row[1])), text(row[2]),
-               text(row[3]), text(row[4]), text(row[5]), text(row[6]), text(row[7]),
-               text(row[8]), text(row[9]), text(row[10])});
+               text(row[3]), text(row[4]), text(row[5]), text(row[6]), text(row[7]), text(row[8]),
+               text(row[9]), text(row[10])});
     });
 }
 

@@ -53,7 +53,7 @@ struct StoredDatalogRecord {
     std::string trigger;
     const std::vector<LogColumn>* columns = nullptr;  // the layout it was read with
     int64_t layout_id = 0;
-    std::vector<std::string> values;                   // the decimal texts, in column order
+    std::vector<std::string> values;  // the decimal texts, in column order
 };
 
 struct StoredEvent {
@@ -67,8 +67,8 @@ void read_stored_datalog(Store& store, const StoredMeter& meter, int file_id,
                          const TimeRange& range,
                          const std::function<void(const StoredDatalogRecord&)>& record);
 
-void read_stored_events(Store& store, const StoredMeter& meter, int file_id,
-                        const TimeRange& range, const std::function<void(const StoredEvent&)>& event);
+void read_stored_events(Store& store, const StoredMeter& meter, int file_id, const TimeRange& range,
+                        const std::function<void(const StoredEvent&)>& event);
 
 // "230.50,231.00" items of a stored value list, "[...]" or PostgreSQL's "{...}".
 std::vector<std::string> stored_values(std::string_view list);

@@ -22,8 +22,10 @@ size_t skip_space(std::string_view text, size_t at) {
 
 size_t string_end(std::string_view text, size_t at) {
     for (++at; at < text.size(); ++at) {
-        if (text[at] == '\\') ++at;
-        else if (text[at] == '"') return at + 1;
+        if (text[at] == '\\')
+            ++at;
+        else if (text[at] == '"')
+            return at + 1;
     }
     malformed(text.size());
 }

@@ -18,9 +18,12 @@ std::vector<LogColumn> columns_of(std::string_view array) {
         LogColumn column;
         JsonObjectReader members(item);
         while (members.next(key, value)) {
-            if (key == "name") column.name = json_text(value);
-            else if (key == "unit") column.unit = json_text(value);
-            else if (key == "decimals") column.decimals = static_cast<int>(json_integer(value, "decimals"));
+            if (key == "name")
+                column.name = json_text(value);
+            else if (key == "unit")
+                column.unit = json_text(value);
+            else if (key == "decimals")
+                column.decimals = static_cast<int>(json_integer(value, "decimals"));
         }
         columns.push_back(std::move(column));
     }
@@ -28,8 +31,8 @@ std::vector<LogColumn> columns_of(std::string_view array) {
 }
 
 [[noreturn]] void missing(const char* what, std::string_view line) {
-    throw std::runtime_error(std::string("Malformed JSON from the library: no ") + what +
-                             " in '" + std::string(line.substr(0, 80)) + "'");
+    throw std::runtime_error(std::string("Malformed JSON from the library: no ") + what + " in '" +
+                             std::string(line.substr(0, 80)) + "'");
 }
 
 int seq_of(std::string_view value) { return static_cast<int>(json_integer(value, "seq")); }
@@ -52,12 +55,18 @@ StreamLine read_datalog_line(std::string_view line, std::vector<LogColumn>& colu
     std::string time_copy, trigger_copy;
     int seq = -1;
     while (members.next(key, value)) {
-        if (key == "type") type = value;
-        else if (key == "seq") seq = seq_of(value);
-        else if (key == "timestamp") time = plain_text(value, time_copy);
-        else if (key == "trigger") trigger = plain_text(value, trigger_copy);
-        else if (key == "values") values = value;
-        else if (key == "columns") columns = columns_of(value);
+        if (key == "type")
+            type = value;
+        else if (key == "seq")
+            seq = seq_of(value);
+        else if (key == "timestamp")
+            time = plain_text(value, time_copy);
+        else if (key == "trigger")
+            trigger = plain_text(value, trigger_copy);
+        else if (key == "values")
+            values = value;
+        else if (key == "columns")
+            columns = columns_of(value);
     }
     if (type == "\"header\"") return StreamLine::Header;
     if (type != "\"record\"") missing("record type", line);
@@ -73,18 +82,30 @@ StreamLine read_event_line(std::string_view line, EventBatch& batch) {
     EventRow row;
     row.seq = -1;
     while (members.next(key, value)) {
-        if (key == "type") type = value;
-        else if (key == "seq") row.seq = seq_of(value);
-        else if (key == "timestamp") time = json_text(value);
-        else if (key == "event_no") row.event_no = static_cast<int>(json_integer(value, "event_no"));
-        else if (key == "cause") cause = json_text(value);
-        else if (key == "point") point = json_text(value);
-        else if (key == "state") state = json_text(value);
-        else if (key == "effect") effect = json_text(value);
-        else if (key == "target") target = json_text(value);
-        else if (key == "source_id") row.source_id = static_cast<int>(json_integer(value, "source_id"));
-        else if (key == "effect_id") row.effect_id = static_cast<int>(json_integer(value, "effect_id"));
-        else if (key == "value_triggered") row.value_triggered = json_integer(value, "value_triggered");
+        if (key == "type")
+            type = value;
+        else if (key == "seq")
+            row.seq = seq_of(value);
+        else if (key == "timestamp")
+            time = json_text(value);
+        else if (key == "event_no")
+            row.event_no = static_cast<int>(json_integer(value, "event_no"));
+        else if (key == "cause")
+            cause = json_text(value);
+        else if (key == "point")
+            point = json_text(value);
+        else if (key == "state")
+            state = json_text(value);
+        else if (key == "effect")
+            effect = json_text(value);
+        else if (key == "target")
+            target = json_text(value);
+        else if (key == "source_id")
+            row.source_id = static_cast<int>(json_integer(value, "source_id"));
+        else if (key == "effect_id")
+            row.effect_id = static_cast<int>(json_integer(value, "effect_id"));
+        else if (key == "value_triggered")
+            row.value_triggered = json_integer(value, "value_triggered");
     }
     if (type == "\"header\"") return StreamLine::Header;
     if (type != "\"record\"") missing("record type", line);
@@ -103,9 +124,12 @@ MeterSighting meter_sighting(std::string_view device_info, std::string address, 
     JsonObjectReader members(device_info);
     std::string_view key, value;
     while (members.next(key, value)) {
-        if (key == "serial") serial = json_integer(value, "serial");
-        else if (key == "model_name") sighting.model = json_text(value);
-        else if (key == "meter") family = json_text(value);
+        if (key == "serial")
+            serial = json_integer(value, "serial");
+        else if (key == "model_name")
+            sighting.model = json_text(value);
+        else if (key == "meter")
+            family = json_text(value);
     }
     if (serial < 0 || serial > 0xFFFFFFFFLL) missing("serial number", device_info);
     if (sighting.model.empty()) sighting.model = family;
@@ -129,10 +153,15 @@ std::vector<LogEntry> log_entries(std::string_view logs_document) {
             LogEntry entry;
             JsonObjectReader fields(item);
             while (fields.next(key, value)) {
-                if (key == "file_id") entry.file_id = static_cast<int>(json_integer(value, "file_id"));
-                else if (key == "type") entry.kind = json_text(value) == "eventlog" ? LogKind::Eventlog : LogKind::Datalog;
-                else if (key == "records") entry.records = static_cast<int>(json_integer(value, "records"));
-                else if (key == "columns") entry.columns = columns_of(value);
+                if (key == "file_id")
+                    entry.file_id = static_cast<int>(json_integer(value, "file_id"));
+                else if (key == "type")
+                    entry.kind =
+                        json_text(value) == "eventlog" ? LogKind::Eventlog : LogKind::Datalog;
+                else if (key == "records")
+                    entry.records = static_cast<int>(json_integer(value, "records"));
+                else if (key == "columns")
+                    entry.columns = columns_of(value);
             }
             entries.push_back(std::move(entry));
         }

@@ -21,7 +21,8 @@ struct ConninfoFree {
 
 void refuse_password(const std::string& target) {
     char* error = nullptr;
-    std::unique_ptr<PQconninfoOption, ConninfoFree> options(PQconninfoParse(target.c_str(), &error));
+    std::unique_ptr<PQconninfoOption, ConninfoFree> options(
+        PQconninfoParse(target.c_str(), &error));
     if (!options) {
         // libpq's message may quote the string, password and all: it is not repeated.
         PQfreemem(error);
@@ -70,9 +71,7 @@ PgResult::~PgResult() { PQclear(result_); }
 
 int PgResult::rows() const { return PQntuples(result_); }
 
-std::string PgResult::text(int row, int column) const {
-    return PQgetvalue(result_, row, column);
-}
+std::string PgResult::text(int row, int column) const { return PQgetvalue(result_, row, column); }
 
 size_t PgResult::affected() const {
     const char* count = PQcmdTuples(result_);
@@ -91,7 +90,8 @@ PgConnection::PgConnection(const std::string& target) : name_(redacted_target(ta
                                  one_line(PQerrorMessage(conn_)));
     // Notices ("view does not exist, skipping") are no failures: the tool keeps
     // its output to what it says itself.
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     // Times come back in UTC, the form the store's readers expect.
     exec("SET TIME ZONE 'UTC'");
 }
@@ -118,7 +118,8 @@ PgResult PgConnection::checked(pg_result* raw, int expected) {
 
 PgResult PgConnection::exec(const std::string& sql) {
     pg_result* raw = PQexec(conn_, sql.c_str());
-    return checked(raw, PQresultStatus(raw) == PGRES_TUPLES_OK ? PGRES_TUPLES_OK : PGRES_COMMAND_OK);
+    return checked(raw,
+                   PQresultStatus(raw) == PGRES_TUPLES_OK ? PGRES_TUPLES_OK : PGRES_COMMAND_OK);
 }
 
 PgResult PgConnection::exec(const std::string& sql, const std::vector<std::string>& params) {
@@ -126,7 +127,8 @@ PgResult PgConnection::exec(const std::string& sql, const std::vector<std::strin
     for (const auto& param : params) values.push_back(param.c_str());
     pg_result* raw = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                                   values.data(), nullptr, nullptr, 0);
-    return checked(raw, PQresultStatus(raw) == PGRES_TUPLES_OK ? PGRES_TUPLES_OK : PGRES_COMMAND_OK);
+    return checked(raw,
+                   PQresultStatus(raw) == PGRES_TUPLES_OK ? PGRES_TUPLES_OK : PGRES_COMMAND_OK);
 }
 
 void PgConnection::copy_in(const std::string& copy_sql, const std::string& data) {
@@ -164,7 +166,8 @@ void PgConnection::each_row(const std::string& sql, const std::vector<QueryParam
             cells.resize(static_cast<size_t>(PQnfields(raw)));
             for (int i = 0; i < PQnfields(raw); ++i)
                 cells[static_cast<size_t>(i)] = {
-                    std::string_view(PQgetvalue(raw, 0, i), static_cast<size_t>(PQgetlength(raw, 0, i))),
+                    std::string_view(PQgetvalue(raw, 0, i),
+                                     static_cast<size_t>(PQgetlength(raw, 0, i))),
                     PQgetisnull(raw, 0, i) == 1};
             try {
                 row(cells);

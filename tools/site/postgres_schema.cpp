@@ -114,30 +114,34 @@ const std::vector<Migration>& migrations() {
 }
 
 void set_version(PgConnection& db, int version) {
-    db.exec("INSERT INTO tandrel_meta VALUES ('application', 'tandrel'), ('schema_version', $1) "
-            "ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value",
-            {std::to_string(version)});
+    db.exec(
+        "INSERT INTO tandrel_meta VALUES ('application', 'tandrel'), ('schema_version', $1) "
+        "ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value",
+        {std::to_string(version)});
 }
 
 // -1: the schema holds nothing; 0: it holds another application's tables;
 // otherwise the tandrel schema version.
 int schema_version(PgConnection& db) {
     if (db.exec("SELECT current_schema() IS NULL").text(0, 0) == "t")
-        throw std::runtime_error(db.name() + ": no schema of search_path exists to keep the store in");
+        throw std::runtime_error(db.name() +
+                                 ": no schema of search_path exists to keep the store in");
     if (db.exec("SELECT to_regclass('tandrel_meta') IS NULL").text(0, 0) == "f") {
         PgResult version = db.exec("SELECT value FROM tandrel_meta WHERE key = 'schema_version'");
         return version.rows() == 1 ? std::stoi(version.text(0, 0)) : 0;
     }
-    PgResult tables = db.exec("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON "
-                              "n.oid = c.relnamespace WHERE n.nspname = current_schema() "
-                              "AND c.relkind IN ('r', 'v', 'p')");
+    PgResult tables = db.exec(
+        "SELECT count(*) FROM pg_class c JOIN pg_namespace n ON "
+        "n.oid = c.relnamespace WHERE n.nspname = current_schema() "
+        "AND c.relkind IN ('r', 'v', 'p')");
     return tables.text(0, 0) == "0" ? -1 : 0;
 }
 
 int checked_version(PgConnection& db) {
     int version = schema_version(db);
     if (version == 0)
-        throw std::runtime_error(db.name() + " is not a tandrel store: its schema holds another "
+        throw std::runtime_error(db.name() +
+                                 " is not a tandrel store: its schema holds another "
                                  "application's tables (set search_path to a schema of its own)");
     return checked_schema_version(version, db.name());
 }

@@ -79,12 +79,12 @@ public:
                 "INSERT INTO meters (model, serial) VALUES ($1, $2) ON CONFLICT DO NOTHING "
                 "RETURNING meter_id",
                 "SELECT meter_id FROM meters WHERE model = $1 AND serial = $2", meter);
-            run.run_id = std::stoll(
-                db_.exec("INSERT INTO runs (meter_id, time, address, unit, device_info) "
-                         "VALUES ($1, $2, $3, $4, $5) RETURNING run_id",
-                         {std::to_string(run.meter_id), sighting.time, sighting.address,
-                          std::to_string(sighting.unit), sighting.device_info})
-                    .text(0, 0));
+            run.run_id =
+                std::stoll(db_.exec("INSERT INTO runs (meter_id, time, address, unit, device_info) "
+                                    "VALUES ($1, $2, $3, $4, $5) RETURNING run_id",
+                                    {std::to_string(run.meter_id), sighting.time, sighting.address,
+                                     std::to_string(sighting.unit), sighting.device_info})
+                               .text(0, 0));
         });
         return run;
     }
@@ -93,11 +93,11 @@ public:
         LogRef log{run, entry.file_id, entry.kind, 0, static_cast<int>(entry.columns.size())};
         in_transaction([&] {
             if (entry.kind == LogKind::Datalog) log.layout_id = layout_id(run.meter_id, entry);
-            db_.exec("INSERT INTO run_logs (run_id, file_id, kind, records, layout_id) "
-                     "VALUES ($1, $2, $3, $4, NULLIF($5, '0')::bigint) ON CONFLICT DO NOTHING",
-                     {std::to_string(run.run_id), std::to_string(entry.file_id),
-                      kind_name(entry.kind), std::to_string(entry.records),
-                      std::to_string(log.layout_id)});
+            db_.exec(
+                "INSERT INTO run_logs (run_id, file_id, kind, records, layout_id) "
+                "VALUES ($1, $2, $3, $4, NULLIF($5, '0')::bigint) ON CONFLICT DO NOTHING",
+                {std::to_string(run.run_id), std::to_string(entry.file_id), kind_name(entry.kind),
+                 std::to_string(entry.records), std::to_string(log.layout_id)});
         });
         return log;
     }
@@ -173,17 +173,20 @@ private:
                                         columns_json(entry.columns)};
         PgResult inserted = db_.exec(
             "INSERT INTO layouts (meter_id, file_id, columns) VALUES ($1, $2, $3) "
-            "ON CONFLICT DO NOTHING RETURNING layout_id", key);
+            "ON CONFLICT DO NOTHING RETURNING layout_id",
+            key);
         if (inserted.rows() == 0)
             return std::stoll(db_.exec("SELECT layout_id FROM layouts WHERE meter_id = $1 AND "
-                                       "file_id = $2 AND columns = $3", key)
+                                       "file_id = $2 AND columns = $3",
+                                       key)
                                   .text(0, 0));
         std::string id = inserted.text(0, 0);
         for (size_t i = 0; i < entry.columns.size(); ++i)
-            db_.exec("INSERT INTO layout_columns (layout_id, position, name, unit, decimals) "
-                     "VALUES ($1, $2, $3, $4, $5)",
-                     {id, std::to_string(i + 1), entry.columns[i].name, entry.columns[i].unit,
-                      std::to_string(entry.columns[i].decimals)});
+            db_.exec(
+                "INSERT INTO layout_columns (layout_id, position, name, unit, decimals) "
+                "VALUES ($1, $2, $3, $4, $5)",
+                {id, std::to_string(i + 1), entry.columns[i].name, entry.columns[i].unit,
+                 std::to_string(entry.columns[i].decimals)});
         return std::stoll(id);
     }
 

@@ -28,9 +28,7 @@ void SqliteDb::close() {
     db_ = nullptr;
 }
 
-void SqliteDb::fail() const {
-    throw std::runtime_error(path_ + ": " + sqlite3_errmsg(db_));
-}
+void SqliteDb::fail() const { throw std::runtime_error(path_ + ": " + sqlite3_errmsg(db_)); }
 
 int SqliteDb::error_code() const { return sqlite3_errcode(db_) & 0xFF; }
 
@@ -93,7 +91,8 @@ int SqliteStatement::columns() const { return sqlite3_column_count(statement_); 
 
 std::string_view SqliteStatement::text(int column) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
-    return text ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(statement_, column)))
+    return text ? std::string_view(text,
+                                   static_cast<size_t>(sqlite3_column_bytes(statement_, column)))
                 : std::string_view();
 }
 

@@ -118,7 +118,8 @@ void set_version(SqliteDb& db, int version) {
     std::string sql = "PRAGMA application_id = " + std::to_string(SQLITE_APPLICATION_ID) +
                       "; PRAGMA user_version = " + std::to_string(version) +
                       "; INSERT OR REPLACE INTO tandrel_meta VALUES ('application', 'tandrel')"
-                      ", ('schema_version', '" + std::to_string(version) + "');";
+                      ", ('schema_version', '" +
+                      std::to_string(version) + "');";
     db.exec(sql.c_str());
 }
 
@@ -172,8 +173,10 @@ void prepare_for_writing(SqliteDb& db) {
     db.exec("BEGIN IMMEDIATE");
     try {
         // Another process may have made or migrated the store since the look above.
-        if (is_empty_file(db)) create_schema(db);
-        else if (int version = checked_version(db); version < SCHEMA_VERSION) migrate(db, version);
+        if (is_empty_file(db))
+            create_schema(db);
+        else if (int version = checked_version(db); version < SCHEMA_VERSION)
+            migrate(db, version);
         db.exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);

@@ -55,21 +55,23 @@ const std::string& existing(const std::string& path, OpenMode mode) {
 class SqliteStore final : public Store {
 public:
     SqliteStore(const std::string& path, OpenMode mode)
-        : db_(existing(path, mode), mode == OpenMode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                                            : SQLITE_OPEN_READONLY) {
+        : db_(existing(path, mode), mode == OpenMode::Write
+                                        ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                        : SQLITE_OPEN_READONLY) {
         prepare_sqlite_schema(db_, mode);
     }
 
     MeterRun begin_meter_run(const MeterSighting& sighting) override {
         Transaction transaction(db_);
         MeterRun run;
-        run.meter_id = upsert_id("INSERT INTO meters (model, serial) VALUES (?1, ?2) "
-                                 "ON CONFLICT DO NOTHING",
-                                 "SELECT meter_id FROM meters WHERE model = ?1 AND serial = ?2",
-                                 [&](SqliteStatement& s) {
-                                     s.bind(1, sighting.model);
-                                     s.bind(2, static_cast<int64_t>(sighting.serial));
-                                 });
+        run.meter_id = upsert_id(
+            "INSERT INTO meters (model, serial) VALUES (?1, ?2) "
+            "ON CONFLICT DO NOTHING",
+            "SELECT meter_id FROM meters WHERE model = ?1 AND serial = ?2",
+            [&](SqliteStatement& s) {
+                s.bind(1, sighting.model);
+                s.bind(2, static_cast<int64_t>(sighting.serial));
+            });
         SqliteStatement insert = db_.prepare(
             "INSERT INTO runs (meter_id, time, address, unit, device_info) "
             "VALUES (?1, ?2, ?3, ?4, ?5)");
@@ -158,8 +160,10 @@ public:
             std::string name = "$" + std::to_string(i + 1);
             int index = statement.parameter_index(name.c_str());
             if (index == 0) continue;
-            if (const auto* number = std::get_if<int64_t>(&params[i])) statement.bind(index, *number);
-            else statement.bind(index, std::get<std::string>(params[i]));
+            if (const auto* number = std::get_if<int64_t>(&params[i]))
+                statement.bind(index, *number);
+            else
+                statement.bind(index, std::get<std::string>(params[i]));
         }
         std::vector<Cell> cells(static_cast<size_t>(statement.columns()));
         while (statement.step()) {
@@ -210,11 +214,12 @@ private:
             s.bind(2, static_cast<int64_t>(entry.file_id));
             s.bind(3, columns);
         };
-        int64_t id = upsert_id("INSERT INTO layouts (meter_id, file_id, columns) "
-                               "VALUES (?1, ?2, ?3) ON CONFLICT DO NOTHING",
-                               "SELECT layout_id FROM layouts "
-                               "WHERE meter_id = ?1 AND file_id = ?2 AND columns = ?3",
-                               bind);
+        int64_t id = upsert_id(
+            "INSERT INTO layouts (meter_id, file_id, columns) "
+            "VALUES (?1, ?2, ?3) ON CONFLICT DO NOTHING",
+            "SELECT layout_id FROM layouts "
+            "WHERE meter_id = ?1 AND file_id = ?2 AND columns = ?3",
+            bind);
         SqliteStatement insert = db_.prepare(
             "INSERT INTO layout_columns (layout_id, position, name, unit, decimals) "
             "VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT DO NOTHING");

@@ -37,8 +37,10 @@ std::unique_ptr<Store> open_store(const std::string& target, OpenMode mode) {
     for (const StoreKind& kind : STORE_KINDS) {
         if (!kind.takes(target)) continue;
         if (!kind.open)
-            throw std::runtime_error(std::string(kind.name) + " stores are not in this build of "
-                                     "tandrel: " + redacted_target(target));
+            throw std::runtime_error(std::string(kind.name) +
+                                     " stores are not in this build of "
+                                     "tandrel: " +
+                                     redacted_target(target));
         return kind.open(target, mode);
     }
     throw std::runtime_error("No store takes " + redacted_target(target));

@@ -8,9 +8,7 @@
 namespace tandrel_site {
 namespace {
 
-bool starts_with(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
+bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 bool is_uri(const std::string& target) {
     return starts_with(target, "postgresql://") || starts_with(target, "postgres://");
