@@ -16,7 +16,10 @@ packages=("${demo_packages[@]}" pkg-config git
   help2man                  # the programs' manual pages, from their --help
   # The .NET binding: mcs compiles it, Mono runs its tests; the JSON reader
   # and the time zone data its tests use
-  mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata)
+  mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata
+  # The history stores: SQLite and libpq for the tool, the sqlite3 shell and a
+  # PostgreSQL server that the store tests start themselves
+  libsqlite3-dev sqlite3 libpq-dev postgresql)
 case "${1:-}" in
   --demo) packages=("${demo_packages[@]}") ;;
   --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev

@@ -5,7 +5,7 @@
 
 _tandrel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="info points read live logs datalog events export-em133 diagnostics collect demo"
+    local commands="info points read live logs datalog events export-em133 diagnostics collect history demo"
     local connection="-m --meter --force-model -p --port -u --unit -t --timeout"
     local command="" word
     # Global options take no value, so the first other word names the subcommand.
@@ -16,10 +16,11 @@ _tandrel() {
     case $prev in
         -m|--meter) COMPREPLY=($(compgen -W "em133 em235 pm335" -- "$cur")); return ;;
         --word-order) COMPREPLY=($(compgen -W "HI_FIRST LO_FIRST" -- "$cur")); return ;;
-        --csv) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --csv)  # a file, but a flag of history
+            if [[ $command != history ]]; then COMPREPLY=($(compgen -f -- "$cur")); return; fi ;;
         -o|--out) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        -p|--port|-u|--unit|-t|--timeout|-w|--watch|--file|-r|--register|--count|--clock-param|-j|--jobs)
-            return ;;  # a number
+        -p|--port|-u|--unit|-t|--timeout|-w|--watch|--file|-r|--register|--count|--clock-param|-j|--jobs|--meter|--model|--log|--from|--to)
+            return ;;  # a number, a name or a time
     esac
 
     local options
@@ -38,13 +39,15 @@ _tandrel() {
         export-em133) options="--set-clock --clock-param --force-model --json" ;;
         diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
         collect) options="-o --out -j --jobs -t --timeout --json" ;;
+        history) options="--meter --model --log --from --to --json --csv" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-h --help $options" -- "$cur"))
-    elif [[ $command == collect || $command == diagnostics || $command == export-em133 ]]; then
-        COMPREPLY=($(compgen -f -- "$cur"))  # SITE_FILE, CSV, DIR
+    elif [[ $command == collect || $command == diagnostics || $command == export-em133 ||
+            $command == history ]]; then
+        COMPREPLY=($(compgen -f -- "$cur"))  # SITE_FILE, CSV, DIR, a store's file
     fi
 }
 complete -F _tandrel tandrel
