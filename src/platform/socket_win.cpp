@@ -42,6 +42,8 @@ bool startup_sockets() {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
+void shutdown_socket(NativeSocket handle) { ::shutdown(static_cast<SOCKET>(handle), SD_BOTH); }
+
 namespace {
 
 ConnectStatus wait_connected(SOCKET s, int timeout_ms) {
