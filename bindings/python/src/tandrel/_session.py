@@ -4,7 +4,7 @@ reconnect), so that each read sends only its own requests.
 
     with tandrel.connect("192.0.2.10") as meter:
         while True:
-            print(meter.live()["P"].value)
+            print(meter.live()["V1"].value)
             time.sleep(2)
 """
 
