@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <future>
-#include <mutex>
 #include <thread>
 
 #include "session_test_meter.h"
@@ -17,16 +15,7 @@
 namespace session_testing {
 namespace {
 
-// A hang guard, not a speed requirement: a close that did not reach the
-// running call would leave it waiting for its 60 s time-out.
-constexpr auto NO_HANG = std::chrono::seconds(20);
-
 int TANDREL_CALL accept_line(const char*, void*) { return 0; }
-
-struct CallStatus {
-    int status = 0;
-    std::string err;
-};
 
 CallStatus read_live(tandrel_session* s) {
     std::vector<char> out(1 << 16);
@@ -82,51 +71,6 @@ TEST(SessionMisuse, NullArgumentsSendNothing) {
     EXPECT_TRUE(sim->requests().empty());
     tandrel_close(o.session);
 }
-
-// A data-log read held in its output callback until released, so that the
-// test acts while the call is known to be running.
-class HeldRead {
-public:
-    explicit HeldRead(tandrel_session* s) : session_(s) {
-        result_ = std::async(std::launch::async, [this] {
-            char err[256] = "";
-            const int status = tandrel_session_read_datalog(session_, 1, &HeldRead::on_line, this, err, sizeof err);
-            return CallStatus{status, err};
-        });
-        std::unique_lock<std::mutex> lock(mutex_);
-        cond_.wait(lock, [this] { return held_; });
-    }
-    ~HeldRead() { release(); }
-
-    void release() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        cond_.notify_all();
-    }
-    // The call's result once it has returned; status -3 when it did not in time.
-    CallStatus result() {
-        release();
-        if (result_.wait_for(NO_HANG) != std::future_status::ready) return {-3, "no return"};
-        return result_.get();
-    }
-
-private:
-    static int TANDREL_CALL on_line(const char*, void* user) {
-        auto* self = static_cast<HeldRead*>(user);
-        std::unique_lock<std::mutex> lock(self->mutex_);
-        self->held_ = true;
-        self->cond_.notify_all();
-        self->cond_.wait(lock, [self] { return self->released_; });
-        return 0;
-    }
-
-    tandrel_session* session_;
-    std::mutex mutex_;
-    std::condition_variable cond_;
-    bool held_ = false;
-    bool released_ = false;
-    std::future<CallStatus> result_;
-};
 
 TEST(SessionMisuse, ASecondThreadGetsInUseAndSendsNothing) {
     auto sim = start_em235();

@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -77,5 +81,59 @@ inline long requests_at(const std::vector<Request>& log, std::uint16_t address, 
         return r.address == address && (unit < 0 || r.unit_id == unit);
     });
 }
+
+// A hang guard, not a speed requirement: a call that a close or a release
+// did not reach would wait for its time-out or for ever.
+constexpr auto NO_HANG = std::chrono::seconds(20);
+
+struct CallStatus {
+    int status = 0;
+    std::string err;
+};
+
+// A data-log read held in its output callback until released, so that the
+// test acts while the call is known to be running.
+class HeldRead {
+public:
+    explicit HeldRead(tandrel_session* s) : session_(s) {
+        result_ = std::async(std::launch::async, [this] {
+            char err[256] = "";
+            const int status = tandrel_session_read_datalog(session_, 1, &HeldRead::on_line, this, err, sizeof err);
+            return CallStatus{status, err};
+        });
+        std::unique_lock<std::mutex> lock(mutex_);
+        cond_.wait(lock, [this] { return held_; });
+    }
+    ~HeldRead() { release(); }
+
+    void release() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        cond_.notify_all();
+    }
+    // The call's result once it has returned; status -3 when it did not in time.
+    CallStatus result() {
+        release();
+        if (result_.wait_for(NO_HANG) != std::future_status::ready) return {-3, "no return"};
+        return result_.get();
+    }
+
+private:
+    static int TANDREL_CALL on_line(const char*, void* user) {
+        auto* self = static_cast<HeldRead*>(user);
+        std::unique_lock<std::mutex> lock(self->mutex_);
+        self->held_ = true;
+        self->cond_.notify_all();
+        self->cond_.wait(lock, [self] { return self->released_; });
+        return 0;
+    }
+
+    tandrel_session* session_;
+    std::mutex mutex_;
+    std::condition_variable cond_;
+    bool held_ = false;
+    bool released_ = false;
+    std::future<CallStatus> result_;
+};
 
 }  // namespace session_testing

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <future>
-#include <mutex>
-#include <thread>
 
 #include "session_test_meter.h"
 #include "support/sim_connections.h"
@@ -23,6 +20,12 @@ using tandrel_sim::reg::IDENTIFICATION;
 // Unit 2 refuses the ratio register: its V1 reads in whole volts (the
 // defaults), unit 1's in tenths. A session given the other's setup would
 // print the other's text.
+// Each session read its own unit's identity once in the log.
+void expect_each_identity_once(const std::vector<Request>& log) {
+    EXPECT_EQ(requests_at(log, IDENTIFICATION, 1), 1);
+    EXPECT_EQ(requests_at(log, IDENTIFICATION, 2), 1);
+}
+
 struct TwoUnits : ::testing::Test {
     void SetUp() override {
         sim->add_fault(Fault::exception_at(EM235_PT_RATIO).for_unit(2));
@@ -46,9 +49,7 @@ TEST_F(TwoUnits, OneConnectionEachUnitItsOwnSetup) {
     EXPECT_EQ(read_v1(unit2.session).value, "2305");
     EXPECT_EQ(read_v1(unit1.session).value, "230.5");
     EXPECT_EQ(sim->connections_accepted(), 1);
-    const std::vector<Request> log = sim->requests();
-    EXPECT_EQ(requests_at(log, IDENTIFICATION, 1), 1);
-    EXPECT_EQ(requests_at(log, IDENTIFICATION, 2), 1);
+    expect_each_identity_once(sim->requests());
 }
 
 TEST_F(TwoUnits, TheConnectionLastsUntilTheLastSessionCloses) {
@@ -67,51 +68,23 @@ TEST_F(TwoUnits, ABreakReconnectsOnceForAllSharers) {
     EXPECT_EQ(read_v1(unit2.session).value, "2305");
     EXPECT_EQ(read_v1(unit1.session).value, "230.5");
     EXPECT_EQ(sim->connections_accepted(), 2);
-    const std::vector<Request> log = sim->requests();
-    EXPECT_EQ(requests_at(log, IDENTIFICATION, 1), 1);
-    EXPECT_EQ(requests_at(log, IDENTIFICATION, 2), 1);
-    for (const Request& r : log) EXPECT_EQ(r.connection, 2);
+    expect_each_identity_once(sim->requests());
+    for (const Request& r : sim->requests()) EXPECT_EQ(r.connection, 2);
 }
 
 // Unit 1's data-log read is held in its callback with blocks still to read;
 // unit 2's live read, tried meanwhile, waits for its turn instead of failing
 // or slipping its requests between unit 1's.
 TEST_F(TwoUnits, CallsTakeTurns) {
-    std::mutex mutex;
-    std::condition_variable cond;
-    bool held = false, released = false;
-    struct Hold {
-        std::mutex& mutex;
-        std::condition_variable& cond;
-        bool& held;
-        bool& released;
-    } hold{mutex, cond, held, released};
-    auto on_line = [](const char*, void* user) -> int {
-        auto* h = static_cast<Hold*>(user);
-        std::unique_lock<std::mutex> lock(h->mutex);
-        h->held = true;
-        h->cond.notify_all();
-        h->cond.wait(lock, [h] { return h->released; });
-        return 0;
-    };
     sim->clear_requests();
-    auto first = std::async(std::launch::async, [&] {
-        char err[256] = "";
-        return tandrel_session_read_datalog(unit1.session, 1, on_line, &hold, err, sizeof err);
-    });
+    std::future<Reading> second;
     {
-        std::unique_lock<std::mutex> lock(mutex);
-        cond.wait(lock, [&] { return held; });
+        HeldRead first(unit1.session);
+        second = std::async(std::launch::async, [&] { return read_v1(unit2.session); });
+        EXPECT_EQ(second.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
+            << "the second session's call did not wait for its turn";
+        EXPECT_GT(first.result().status, 0);
     }
-    auto second = std::async(std::launch::async, [&] { return read_v1(unit2.session); });
-    EXPECT_EQ(second.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
-        << "the second session's call did not wait for its turn";
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        released = true;
-        cond.notify_all();
-    }
-    EXPECT_GT(first.get(), 0);
     EXPECT_EQ(second.get().value, "2305");
     const std::vector<Request> log = sim->requests();
     ASSERT_FALSE(log.empty());
