@@ -137,15 +137,5 @@ TEST(SessionOpen, BadArgumentsSendNothing) {
     tandrel_close(edge.session);
 }
 
-TEST(SessionOpen, AMeterThatIsNotThereFailsWithTheConnectMessage) {
-    auto sim = start_em235();
-    const std::uint16_t port = sim->port();
-    const std::string opts = options(*sim);
-    sim->stop();
-    const Opened o = open_session("em235", opts);
-    EXPECT_EQ(o.session, nullptr);
-    EXPECT_EQ(o.err, "Cannot connect to 127.0.0.1:" + std::to_string(port));
-}
-
 }  // namespace
 }  // namespace session_testing
