@@ -5,7 +5,7 @@
 # tool's bash completion). Each has the licence as its copyright file, a
 # changelog.Debian.gz and its lintian overrides; their texts are in
 # cmake/debian/. The package version is the project's with Debian revision 1
-# (1.2.1-1): packages of an upstream release, not native ones.
+# (1.3.0-1): packages of an upstream release, not native ones.
 # scripts/stage-packages.sh runs lintian on them.
 set(TANDREL_DEB_MAINTAINER "The tandrel developers <maintainers@tandrel.org>")
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -21,7 +21,7 @@ file(WRITE ${PROJECT_BINARY_DIR}/debian/copyright
   "Upstream-Name: tandrel\nSource: ${CPACK_PACKAGE_HOMEPAGE_URL}\n\n"
   "Files: *\nCopyright: 2026 the tandrel developers\nLicense: Expat\n ${licence}\n")
 
-# One changelog entry for this release, dated from SOURCE_DATE_EPOCH when
+# The changelog: this release's entry, dated from SOURCE_DATE_EPOCH when
 # it is set (scripts/package.sh sets it to the last commit's time), so that
 # the packages of one commit are the same.
 string(TIMESTAMP TANDREL_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)

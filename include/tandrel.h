@@ -1,7 +1,10 @@
 /* tandrel: read energy meters (em133, em235, pm335) over Modbus TCP.
  *
- * Every function that talks to a meter is synchronous: it opens its own
- * connection, does its work, closes the connection and returns a status.
+ * Every function that talks to a meter is synchronous and returns a status.
+ * The plain calls (tandrel_read_live_ex and the rest) each open their own
+ * connection, read the meter's setup, do their work and close the connection.
+ * A session (tandrel_open, below) keeps its connection and the setup between
+ * calls, so that each of its calls sends only its own data requests.
  *
  *   status >= 0   success; the meaning is given per function
  *   status == -1  failure; the error buffer holds the message
@@ -19,8 +22,10 @@
  * and "timeout_ms" (100-3600000, default 30000); it may be null or empty.
  * `meter` is "em133", "em235" or "pm335" (read as an em235), any case.
  *
- * Threads: any function may be called from any thread; calls run in parallel,
- * each on its own connection. Callbacks run on the calling thread.
+ * Threads: any function may be called from any thread; plain calls run in
+ * parallel, each on its own connection, a session serves one call at a time.
+ * Callbacks run on the calling thread. The library starts no thread and does
+ * nothing at process exit.
  */
 #ifndef TANDREL_H
 #define TANDREL_H
@@ -62,7 +67,10 @@ typedef int(TANDREL_CALL *tandrel_output_cb)(const char *text, void *user);
  * (-1 when unknown). Return 0 to go on, anything else to stop the call (-2). */
 typedef int(TANDREL_CALL *tandrel_progress_cb)(int done, int total, void *user);
 
-/* The library version, "1.2.1". The text is constant and owned by the library. */
+/* The interface version, "1.2.1". The text is constant and owned by the
+ * library. It names the interface of the sixteen plain calls, which hosts may
+ * compare, and stays so while the interface only grows: a host learns of the
+ * session calls from TANDREL_HAS_SESSION, or by looking up "tandrel_open". */
 TANDREL_API const char *TANDREL_CALL tandrel_version(void);
 
 /* Installs the process-wide log callback; null switches logging off. The host
@@ -183,6 +191,107 @@ TANDREL_API int TANDREL_CALL tandrel_export_em235_diagnostics(const char *host, 
                                                               const char *word_order,
                                                               const char *csv_path, char *err,
                                                               int err_len);
+
+/* ---- Sessions ----------------------------------------------------------
+ *
+ * Defined when this header declares the session calls; a host compiled
+ * against an older header tests it with #ifdef. A host that loads the library
+ * at run time looks up "tandrel_open": a library without sessions lacks it. */
+#define TANDREL_HAS_SESSION 1
+
+/* An open meter session: opaque. The pointer value is a handle, not an
+ * address: a closed or never-opened value is recognised and refused with
+ * "Invalid session handle", a null one with "session must not be null". */
+typedef struct tandrel_session tandrel_session;
+
+/* Opens a session: connects, reads the identification block and setup (the
+ * requests of tandrel_read_device_info, once) and returns the session, or
+ * null with the message in `err`. `meter` as everywhere, or null or "" to
+ * take the model from the identity (model id 133 em133, 235 em235, 335
+ * pm335 read as an em235; another id fails the open).
+ * `options` takes, besides "port", "unit_id" and "timeout_ms":
+ *   "setup_max_age_ms" (0-86400000, default 300000): the identity and setup
+ *     are read again before a call once they are this old (0: before every
+ *     call), and always after a reconnect;
+ *   "connection" (0-65535, default 0): 0 gives the session a connection of
+ *     its own; sessions to the same host text and port that name the same
+ *     number share one TCP connection (units behind one gateway), each with
+ *     its own unit id, model and setup. Their calls take turns: a call waits
+ *     for another session's call on that connection to end.
+ * Must not be null: host. Close the session with tandrel_close. */
+TANDREL_API tandrel_session *TANDREL_CALL tandrel_open(const char *host, const char *meter,
+                                                       const char *options, char *err,
+                                                       int err_len);
+
+/* Closes the session and its connection (a shared one with its last session).
+ * The handle is invalid from then on. A call running on the session on
+ * another thread, or whose callback calls this, fails at once with its
+ * connection's failure; the session's memory goes when that call returns.
+ * Null or already closed: nothing happens. */
+TANDREL_API void TANDREL_CALL tandrel_close(tandrel_session *session);
+
+/* The session calls below behave as the plain call of the same name: the
+ * same document, objects or file, the same status. They differ in what they
+ * send: only their own data requests, on the session's connection, after the
+ * identity and setup when these are due (see "setup_max_age_ms").
+ *
+ * A session serves one call at a time: a second call on it, from another
+ * thread or from a callback of the running one, fails at once with "Session
+ * is in use by another call" and sends nothing. Different sessions run in
+ * parallel (sharers of a connection in turn).
+ *
+ * A connection that breaks fails the call in hand with the plain calls'
+ * message and is closed; the next call connects again (one attempt). After a
+ * reconnect, a meter that reports another serial or model id than at the
+ * open fails that call and every later one with "the meter at HOST:PORT now
+ * reports serial N, not M; open a new session". */
+
+/* The device information document; no request while the setup is fresh.
+ * Must not be null: session, out. */
+TANDREL_API int TANDREL_CALL tandrel_session_read_device_info(tandrel_session *session, char *out,
+                                                              int out_len, char *err,
+                                                              int err_len);
+
+/* The live set, as tandrel_read_live_ex. Must not be null: session, out. */
+TANDREL_API int TANDREL_CALL tandrel_session_read_live(tandrel_session *session, char *out,
+                                                       int out_len, char *err, int err_len);
+
+/* The points named in `points`, as tandrel_read_points.
+ * Must not be null: session, out, points. */
+TANDREL_API int TANDREL_CALL tandrel_session_read_points(tandrel_session *session,
+                                                         const char *points, char *out,
+                                                         int out_len, char *err, int err_len);
+
+/* The log directory, as tandrel_list_logs. Must not be null: session, out. */
+TANDREL_API int TANDREL_CALL tandrel_session_list_logs(tandrel_session *session, char *out,
+                                                       int out_len, char *err, int err_len);
+
+/* Data log `file_id` streamed to `cb`, as tandrel_read_datalog.
+ * Must not be null: session, cb. */
+TANDREL_API int TANDREL_CALL tandrel_session_read_datalog(tandrel_session *session, int file_id,
+                                                          tandrel_output_cb cb, void *user,
+                                                          char *err, int err_len);
+
+/* The event log streamed to `cb`, as tandrel_read_eventlog.
+ * Must not be null: session, cb. */
+TANDREL_API int TANDREL_CALL tandrel_session_read_eventlog(tandrel_session *session, int file_id,
+                                                           tandrel_output_cb cb, void *user,
+                                                           char *err, int err_len);
+
+/* Data log `file_id` written to `csv_path`, as tandrel_export_datalog_ex.
+ * Must not be null: session, csv_path. May be null: progress, user. */
+TANDREL_API int TANDREL_CALL tandrel_session_export_datalog(tandrel_session *session, int file_id,
+                                                            const char *csv_path,
+                                                            tandrel_progress_cb progress,
+                                                            void *user, char *err, int err_len);
+
+/* The event log written to `csv_path`, as tandrel_export_eventlog_ex.
+ * Must not be null: session, csv_path. May be null: progress, user. */
+TANDREL_API int TANDREL_CALL tandrel_session_export_eventlog(tandrel_session *session,
+                                                             int file_id, const char *csv_path,
+                                                             tandrel_progress_cb progress,
+                                                             void *user, char *err,
+                                                             int err_len);
 
 #ifdef __cplusplus
 }

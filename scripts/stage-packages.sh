@@ -54,9 +54,10 @@ for f in include/tandrel.h lib/libtandrel.dll.a lib/tandrel.def README.md LICENS
     bindings/python/pyproject.toml bindings/dotnet/src/Meter.cs; do
   [[ -f "$top/$f" ]] || fail "zip lacks $f"
 done
-# The text is the library's version (tests/cli checks it), not the package's.
+# The release, which is the package's, then the library's interface version.
 shown=$(wine "$bin/tandrel.exe" --version | tr -d '\r')
-[[ "$shown" =~ ^tandrel\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "tandrel.exe --version says '$shown'"
+[[ "$shown" =~ ^tandrel\ $version\ \(library\ [0-9]+\.[0-9]+\.[0-9]+\)$ ]] ||
+  fail "tandrel.exe --version says '$shown'"
 cmake "-DDEMO=wine;$bin/tandrel.exe" -DWORK="$work/zip-demo" -P tests/build/check_demo.cmake
 
 # Sources: tracked files only, without the bindings' tests and build files;

@@ -28,6 +28,8 @@ if [[ -r /proc/sys/vm/mmap_rnd_bits ]] && (($(cat /proc/sys/vm/mmap_rnd_bits) > 
   $SUDO sysctl -q -w vm.mmap_rnd_bits=28 || echo "warning: cannot lower vm.mmap_rnd_bits"
 fi
 cmake -S . -B build-tsan "${common[@]}" -DTANDREL_SANITIZE=thread
-cmake --build build-tsan -j2 --target test_hardening test_core
+cmake --build build-tsan -j2 --target test_hardening test_core test_session
 ./build-tsan/tests/test_hardening --gtest_filter='Soak.*:Misuse.LogCallbackSwapped*'
 ./build-tsan/tests/test_core --gtest_filter='*Log*:*Thread*:*Concurr*'
+# Sessions: two threads on one, a close while a call runs, shared connections.
+./build-tsan/tests/test_session --gtest_filter='SessionMisuse.*:TwoUnits.*:SharedConnection.*'

@@ -68,4 +68,15 @@ int run_safe(char* err, int err_len, Work&& work) {
     }
 }
 
+// run_safe for a function that hands back a pointer: null on any failure.
+template <typename T, typename Work>
+T* run_safe_pointer(char* err, int err_len, Work&& work) {
+    T* result = nullptr;
+    run_safe(err, err_len, [&] {
+        result = work();
+        return 0;
+    });
+    return result;
+}
+
 }  // namespace tandrel

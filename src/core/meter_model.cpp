@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -13,13 +14,14 @@ namespace {
 struct ModelName {
     const char* name;
     MeterModel model;
+    uint32_t model_id;  // what the meter's identification block reports
 };
 
 // A pm335 reads exactly as an em235.
 constexpr ModelName MODEL_NAMES[] = {
-    {"em133", MeterModel::EM133},
-    {"em235", MeterModel::EM235},
-    {"pm335", MeterModel::EM235},
+    {"em133", MeterModel::EM133, 133},
+    {"em235", MeterModel::EM235, 235},
+    {"pm335", MeterModel::EM235, 335},
 };
 
 // Each model once, by its first name: "a or b", "a, b or c".
@@ -46,6 +48,25 @@ MeterModel parse_meter(const std::string& text) {
     }
     throw std::runtime_error("Unknown meter model '" + text + "' (expected " + expected_models() +
                              ")");
+}
+
+bool model_for_id(uint32_t model_id, MeterModel& model) {
+    for (const ModelName& m : MODEL_NAMES) {
+        if (m.model_id == model_id) {
+            model = m.model;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string all_model_names() {
+    std::string text;
+    for (size_t i = 0; i < std::size(MODEL_NAMES); ++i) {
+        if (i > 0) text += i + 1 == std::size(MODEL_NAMES) ? " or " : ", ";
+        text += MODEL_NAMES[i].name;
+    }
+    return text;
 }
 
 const char* model_text(MeterModel model) {

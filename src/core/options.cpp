@@ -31,23 +31,26 @@ bool json_int_field(const std::string& text, const char* key, int32_t& value) {
     return true;
 }
 
+bool int_option(const std::string& text, const char* key, int32_t lo, int32_t hi,
+                int32_t& value) {
+    int32_t v = 0;
+    if (!json_int_field(text, key, v)) return false;
+    if (v < lo || v > hi) {
+        throw std::runtime_error(std::string("options.") + key + " must be " + std::to_string(lo) +
+                                 "-" + std::to_string(hi));
+    }
+    value = v;
+    return true;
+}
+
 Options parse_options(const char* text) {
     Options o;
     if (text == nullptr || text[0] == '\0') return o;
     const std::string s(text);
     int32_t v = 0;
-    if (json_int_field(s, "port", v)) {
-        if (v < 1 || v > 65535) throw std::runtime_error("options.port must be 1-65535");
-        o.port = static_cast<uint16_t>(v);
-    }
-    if (json_int_field(s, "unit_id", v)) {
-        if (static_cast<uint32_t>(v) > 255u) throw std::runtime_error("options.unit_id must be 0-255");
-        o.unit_id = static_cast<uint8_t>(v);
-    }
-    if (json_int_field(s, "timeout_ms", v)) {
-        if (v < 100 || v > 3600000) throw std::runtime_error("options.timeout_ms must be 100-3600000");
-        o.timeout_ms = v;
-    }
+    if (int_option(s, "port", 1, 65535, v)) o.port = static_cast<uint16_t>(v);
+    if (int_option(s, "unit_id", 0, 255, v)) o.unit_id = static_cast<uint8_t>(v);
+    if (int_option(s, "timeout_ms", 100, 3600000, v)) o.timeout_ms = v;
     return o;
 }
 

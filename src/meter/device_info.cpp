@@ -66,11 +66,19 @@ DeviceIdentity decode_identity(const std::vector<uint16_t>& words) {
     return id;
 }
 
-DeviceInfo read_device_info(ModbusTcpClient& client, MeterModel model) {
-    DeviceInfo info;
-    info.identity = decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
+DeviceIdentity read_identity(ModbusTcpClient& client) {
+    return decode_identity(read_words(client, IDENTITY_BLOCK, IDENTITY_WORDS));
+}
+
+void read_setup(ModbusTcpClient& client, MeterModel model, DeviceInfo& info) {
     info.scales = read_data_scales(client, model);
     info.pt_ratio = read_pt_ratio(client, model);
+}
+
+DeviceInfo read_device_info(ModbusTcpClient& client, MeterModel model) {
+    DeviceInfo info;
+    info.identity = read_identity(client);
+    read_setup(client, model, info);
     return info;
 }
 

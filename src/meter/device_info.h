@@ -45,6 +45,12 @@ struct DeviceInfo {
 // ratio (optional: a meter without it is taken as wired directly).
 DeviceInfo read_device_info(ModbusTcpClient& client, MeterModel model);
 
+// The two halves of read_device_info, for a caller that learns the model
+// from the identity in between: the identification block, then the setup
+// and the ratio into info.
+DeviceIdentity read_identity(ModbusTcpClient& client);
+void read_setup(ModbusTcpClient& client, MeterModel model, DeviceInfo& info);
+
 // The device information document of the meter at host.
 std::string device_info_json(const std::string& host, MeterModel model, const DeviceInfo& info);
 

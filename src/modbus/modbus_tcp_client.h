@@ -34,6 +34,10 @@ public:
     const std::string& host() const { return host_; }
     uint16_t port() const { return port_; }
     uint8_t unit_id() const { return unit_id_; }
+    // Sessions that share one connection each address their own unit.
+    void set_unit_id(uint8_t unit_id) { unit_id_ = unit_id; }
+    // The handle another thread may shut down (platform::shutdown_socket) to end a wait.
+    platform::NativeSocket native_socket() const { return sock_.native(); }
     int32_t timeout_ms() const { return timeout_ms_; }
     uint16_t transaction_id() const { return transaction_id_; }
     // True once a failure has left the byte stream unusable (see broken_).

@@ -57,6 +57,12 @@ bool parse_ipv4(const std::string& host, std::uint32_t& addr_net);
 // empty name never resolves, on any platform.
 bool resolve_ipv4(const std::string& host, std::uint32_t& addr_net);
 
+// Ends both directions of a connected socket that another thread may be
+// waiting on, so that its send or receive returns at once and fails. The
+// handle stays open and owned by its Socket: closing it here could hand its
+// number to a new socket under the waiting thread.
+void shutdown_socket(NativeSocket handle);
+
 enum class ConnectStatus { Connected, NoSocket, Failed, TimedOut };
 
 // Connects to addr:port waiting at most timeout_ms, then sets the receive and

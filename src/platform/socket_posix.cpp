@@ -88,6 +88,8 @@ bool Socket::recv_exact(std::uint8_t* data, std::size_t size) {
 
 bool startup_sockets() { return true; }
 
+void shutdown_socket(NativeSocket handle) { ::shutdown(handle, SHUT_RDWR); }
+
 namespace {
 
 void set_nonblocking(int fd, bool on) {

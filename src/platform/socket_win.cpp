@@ -42,6 +42,13 @@ bool startup_sockets() {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
+// A receive already waiting may not notice a shutdown on every Windows
+// version: its pending I/O is cancelled as well, so that it fails at once.
+void shutdown_socket(NativeSocket handle) {
+    ::shutdown(static_cast<SOCKET>(handle), SD_BOTH);
+    ::CancelIoEx(reinterpret_cast<HANDLE>(handle), nullptr);
+}
+
 namespace {
 
 ConnectStatus wait_connected(SOCKET s, int timeout_ms) {

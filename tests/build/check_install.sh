@@ -18,10 +18,10 @@ trap cleanup EXIT
 fail() { echo "check_install: $*" >&2; exit 1; }
 pc() { PKG_CONFIG_LIBDIR="$pcdir" PKG_CONFIG_PATH="" pkg-config "$@" tandrel; }
 
-# The text is the library's version (tests/cli checks it), which a release
-# of the packages need not change.
+# The release, then the library's interface version (tests/cli checks both).
 shown=$("$bin/tandrel" --version) || fail "$bin/tandrel does not start"
-[[ "$shown" =~ ^tandrel\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "tandrel --version says '$shown'"
+[[ "$shown" =~ ^tandrel\ [0-9]+\.[0-9]+\.[0-9]+\ \(library\ [0-9]+\.[0-9]+\.[0-9]+\)$ ]] ||
+  fail "tandrel --version says '$shown'"
 "$bin/tandrel" points >"$work/points" || fail "tandrel points failed"
 grep -Eq '^ *3072 +0x0C00 +V1 ' "$work/points" || fail "tandrel points printed: $(head -3 "$work/points")"
 

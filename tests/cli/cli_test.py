@@ -293,6 +293,22 @@ class InterruptsTest(unittest.TestCase):
         self.assertGreaterEqual(len(documents), 2)
         self.assertEqual({len(json.loads(line)["readings"]) for line in documents}, {61})
 
+    # The polls of `live --watch` go through one session: one connection, and
+    # the meter's identity read once, however many frames.
+    def test_live_watch_polls_through_one_session(self):
+        meter = subprocess.Popen([ARGS.sim, "--port", "0", "--trace", "--scenario",
+                                  os.path.join(DATA, "em235.json")], stdout=subprocess.PIPE, text=True)
+        try:
+            endpoint = re.search(r"on ([\d.]+:\d+) ", meter.stdout.readline())[1]
+            code, output = run_in_terminal(["live", endpoint, "--watch", "0.1", "--json"],
+                                           ctrl_c_when=lambda out: out.count('"readings"') >= 3)
+        finally:
+            meter.terminate()
+            trace = meter.communicate()[0]
+        self.assertEqual(code, 130, output)
+        self.assertEqual(set(re.findall(r"^conn (\d+) ", trace, re.M)), {"1"}, trace[:2000])
+        self.assertEqual(len(re.findall(r" addr 0xB400 ", trace)), 1, trace[:2000])
+
 
 class CollectTest(unittest.TestCase):
     # Two runs into one folder. The first reads two meters completely. In the

@@ -27,6 +27,7 @@
 #include "sim/simulator.h"
 #include "support/log_capture.h"
 #include "support/meter_calls.h"
+#include "support/request_text.h"
 #include "support/sim_connections.h"
 #include "support/temp_dir.h"
 #include "tandrel.h"
@@ -37,6 +38,8 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using tandrel::testing::connections_closed;
 using tandrel::testing::file_bytes;
+using tandrel::testing::requests_text;
+using tandrel::testing::without_timestamp;
 using tandrel_sim::Request;
 
 const fs::path CASES = fs::path(TANDREL_TEST_DATA_DIR) / "integration";
@@ -173,33 +176,6 @@ std::string normalized(std::string text, const std::string& dir) {
     }
     static const std::regex STAMP("\\d{8}_\\d{6}_\\d{3}");
     return std::regex_replace(text, STAMP, "STAMP");
-}
-
-// A document's own time stamp is the wall clock: its shape is checked, then it is left out.
-std::string without_timestamp(const std::string& doc) {
-    static const std::regex STAMP(
-        "\"timestamp\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z\"");
-    return std::regex_replace(doc, STAMP, "\"timestamp\":\"T\"",
-                              std::regex_constants::format_first_only);
-}
-
-// One line per request: connection, unit, function, address, count, values.
-std::string requests_text(const std::vector<Request>& requests) {
-    std::string text;
-    for (const Request& r : requests) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%d %d %d %04X %d", r.connection, r.unit_id,
-                      r.function, r.address, r.count);
-        text += line;
-        if (r.function == 16 && r.address == tandrel_sim::reg::EM133_CLOCK) {
-            text += " : clock";  // the computer's local time, checked on its own
-        } else if (!r.values.empty()) {
-            text += " :";
-            for (const std::uint16_t v : r.values) text += " " + std::to_string(v);
-        }
-        text += "\n";
-    }
-    return text;
 }
 
 // Clock words are the local time of a second within the call, the weekday

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "library_call.h"
 #include "live_frame.h"
+#include "meter_session.h"
 #include "model_check.h"
 #include "platform.h"
 #include "tandrel.h"
@@ -31,8 +32,7 @@ void wait_or_interrupt(double seconds) {
 
 // On a terminal each frame overwrites the last from the top, line by line,
 // fitted to the window as it is now, so the heading stays in sight.
-int draw_frame(const Target& target) {
-    CallResult result = fetch_document(tandrel_read_live_ex, target);
+int draw_frame(const CallResult& result, const Target& target) {
     if (result.status < 0) return report_failure(result.status, result.error, failure_context(target));
     TerminalSize size = terminal_size(stdout);
     std::string text = "\x1b[H";
@@ -42,15 +42,24 @@ int draw_frame(const Target& target) {
     return EXIT_OK;
 }
 
+int print_live(const CallResult& result, const Target& target, bool json) {
+    return print_document(result, json, readings_text, failure_context(target));
+}
+
 // Elsewhere the frames follow one another, a blank line apart (one JSON
-// document a line with --json).
+// document a line with --json). Every poll goes through one session: one
+// connection, and the meter's setup read at the open (and again when it
+// ages out or after a reconnect), so a poll sends the live requests only.
 int watch(Target& target, const LiveOptions& options) {
     install_interrupt_handler();
-    if (int code = check_model(target)) return code;
+    MeterSession session;
+    CallResult opened = session.open(target);
+    if (opened.status < 0) return report_failure(opened.status, opened.error, failure_context(target));
     bool terminal = !options.json && is_terminal(stdout);
     if (terminal) std::fputs("\x1b[2J", stdout);
     while (!interrupt_requested()) {
-        int code = terminal ? draw_frame(target) : run_live_once(target, options.json);
+        CallResult result = session.fetch(tandrel_session_read_live);
+        int code = terminal ? draw_frame(result, target) : print_live(result, target, options.json);
         if (code != EXIT_OK) return code;
         if (!options.json && !terminal) std::fputs("\n", stdout);
         std::fflush(stdout);
@@ -63,8 +72,7 @@ int watch(Target& target, const LiveOptions& options) {
 
 int run_live_once(Target& target, bool json) {
     if (int code = check_model(target)) return code;
-    return print_document(fetch_document(tandrel_read_live_ex, target), json, readings_text,
-                          failure_context(target));
+    return print_live(fetch_document(tandrel_read_live_ex, target), target, json);
 }
 
 CommandRun declare_live(CLI::App& parent) {

@@ -14,7 +14,7 @@
 
 #include "library_call.h"
 #include "log_transfer.h"
-#include "model_check.h"
+#include "meter_session.h"
 #include "platform.h"
 #include "tandrel.h"
 
@@ -27,6 +27,7 @@ constexpr auto DISPLAY_EVERY = std::chrono::milliseconds(100);
 
 struct MeterJob {
     Target target;
+    MeterSession session;  // every file of the meter is read through it
     fs::path dir;
     std::string label;  // "192.0.2.10:502 u1", the start of its progress lines
     ProgressBoard& board;
@@ -101,12 +102,11 @@ bool save_log(MeterJob& job, const ListedLog& log) {
     job.board.begin(job.slot, job.label + " " + name, true);
     std::string part = part_of(job.dir / name).string();
     ExportProgress progress{job.board, job.slot};
-    auto export_ex = log.kind == LogKind::Datalog ? tandrel_export_datalog_ex
-                                                  : tandrel_export_eventlog_ex;
+    auto export_log = log.kind == LogKind::Datalog ? tandrel_session_export_datalog
+                                                   : tandrel_session_export_eventlog;
     ErrorBuffer err;
-    int status = export_ex(job.target.host.c_str(), job.target.meter.c_str(), log.file_id,
-                           part.c_str(), job.target.options.c_str(), on_export_progress, &progress,
-                           err.data(), err.size());
+    int status = export_log(job.session.handle(), log.file_id, part.c_str(), on_export_progress,
+                            &progress, err.data(), err.size());
     if (status < 0) {
         remove_quietly(part);
         return stop(job, name, status, err.str());
@@ -118,11 +118,11 @@ bool go_on(MeterJob& job) {
     return !interrupt_requested() || stop(job, "", -2, "Cancelled by caller");
 }
 
-// The identity read is the first file: device_info.json as the model chosen.
+// The session's open is the first file: device_info.json as the model chosen.
 bool save_identity(MeterJob& job) {
     std::string info;
     return save_document(job, "device_info.json", [&job] {
-        CallResult result = identified_device_info(job.target);
+        CallResult result = job.session.open(job.target);
         if (!job.target.check_model) job.report.model = job.target.meter;
         return result;
     }, info);
@@ -130,7 +130,7 @@ bool save_identity(MeterJob& job) {
 
 void run_steps(MeterJob& job) {
     std::string directory;
-    auto list_logs = [&job] { return fetch_document(tandrel_list_logs, job.target); };
+    auto list_logs = [&job] { return job.session.fetch(tandrel_session_list_logs); };
     if (!go_on(job) || !save_identity(job) || !go_on(job) ||
         !save_document(job, "logs.json", list_logs, directory))
         return;
@@ -167,7 +167,7 @@ MeterReport collect_meter(const SiteMeter& meter, const CollectSettings& setting
     MeterReport report;
     report.meter = meter;
     report.model = meter.model;
-    MeterJob job{target, fs::path(), meter_endpoint(meter) + " u" + std::to_string(meter.unit),
+    MeterJob job{target, {}, fs::path(), meter_endpoint(meter) + " u" + std::to_string(meter.unit),
                  board, slot, report};
     collect_into_folder(job, fs::path(settings.out_dir) / meter_dir_name(meter));
     board.end(slot);

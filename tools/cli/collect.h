@@ -1,8 +1,9 @@
 // The work of `tandrel collect`: each meter's identity, log directory, data
 // logs and event log read into its own folder, up to `jobs` meters at once.
 // The identity read (device_info.json) also learns or checks the model.
-// Every meter runs on its own thread and connection; the tool holds no lock
-// around a library call, so the calls run side by side as the library allows.
+// Every meter runs on its own thread and its own library session, one
+// connection for all its files; the tool holds no lock around a library
+// call, so the meters are read side by side as the library allows.
 #pragma once
 
 #include <functional>

@@ -25,7 +25,9 @@ int run_parsed(const std::vector<Registered>& registered) {
 int main(int argc, char** argv) {
     CLI::App app{"Reads em133, em235 and pm335 energy meters over Modbus TCP."};
     app.name("tandrel");
-    app.set_version_flag("--version", std::string("tandrel ") + tandrel_version());
+    // The release, and the library's interface version, which hosts compare.
+    app.set_version_flag("--version", std::string("tandrel " TANDREL_RELEASE " (library ") +
+                                          tandrel_version() + ")");
     app.require_subcommand(1);
     app.fallthrough();
     bool verbose = false;

@@ -16,14 +16,14 @@ namespace {
 // model reads it; the setup part of the document is right only for this one.
 constexpr const char* PROBE_MODEL = "em235";
 
+}  // namespace
+
 long long model_id_of(const std::string& device_info) {
     const std::string& text = parse_json(device_info)["model_id"].str();
     char* end = nullptr;
     long long id = std::strtoll(text.c_str(), &end, 10);
     return text.empty() || *end != '\0' ? -1 : id;
 }
-
-}  // namespace
 
 std::string choose_model(const std::string& given, long long reported_id,
                          const std::string& address) {

@@ -21,6 +21,9 @@ namespace tandrel_cli {
 std::string choose_model(const std::string& given, long long reported_id,
                          const std::string& address);
 
+// The model id of a device information document; -1 when it has none.
+long long model_id_of(const std::string& device_info);
+
 // What the identity read brought.
 struct Identity {
     CallResult info;        // the device information; status < 0: the read or the check failed

@@ -1,5 +1,6 @@
 // The public face of the binding: one meter at one address, each method one
-// library call on a connection of its own.
+// library call: on a connection of its own, or on the meter's session
+// (Meter.Connect), which keeps one connection and the meter's setup.
 using System;
 using System.Collections.Generic;
 using System.Globalization;
@@ -14,11 +15,14 @@ namespace Tandrel
     /// from several threads at once. Failures throw <see cref="TandrelException"/> with the
     /// library's message. The first method called reads the meter's identity (one more
     /// connection) and learns the model from it, or fails when it contradicts the model
-    /// given, unless <c>forceModel</c> is true.</summary>
-    public sealed class Meter
+    /// given, unless <c>forceModel</c> is true.
+    /// <see cref="Connect"/> gives a Meter on a session instead: one connection and one read
+    /// of the identity and setup for all its methods, closed by <see cref="Dispose"/>.</summary>
+    public sealed class Meter : IDisposable
     {
         private readonly string options;
         private readonly ModelChoice model;
+        private readonly SessionHandle session;  // null: every method connects on its own
 
         /// <summary>Describes a meter. Nothing is sent until a method is called.</summary>
         /// <param name="host">Host name or address of the meter or its gateway.</param>
@@ -31,16 +35,81 @@ namespace Tandrel
         /// the model its identity reports.</param>
         public Meter(string host, string model = null, int? port = null, int? unitId = null,
                      TimeSpan? timeout = null, bool forceModel = false)
+            : this(host, model, port, unitId, timeout, forceModel, new List<string>())
+        {
+        }
+
+        private Meter(string host, string model, int? port, int? unitId, TimeSpan? timeout,
+                      bool forceModel, List<string> sessionMembers)
         {
             if (host == null) throw new ArgumentNullException("host");
             Host = host;
             Port = port;
             UnitId = unitId;
             Timeout = timeout;
-            options = OptionsText(port, unitId, timeout);
+            options = OptionsText(port, unitId, timeout, sessionMembers);
             string where = host.Contains(":") ? "[" + host + "]" : host;
             where += ":" + (port ?? 502).ToString(CultureInfo.InvariantCulture);
             this.model = new ModelChoice(model, forceModel, where);
+        }
+
+        private Meter(Meter described, SessionHandle session)
+        {
+            Host = described.Host;
+            Port = described.Port;
+            UnitId = described.UnitId;
+            Timeout = described.Timeout;
+            options = described.options;
+            model = described.model;
+            this.session = session;
+        }
+
+        /// <summary>Opens a session on the meter: one connection, and its identity and setup
+        /// read once, for every method of the Meter returned (each then sends only its own
+        /// requests). Dispose it to close the connection. The model is checked or learnt at
+        /// the open. A session serves one method at a time: a method called while another
+        /// runs (another thread, an enumeration not finished) throws "Session is in use by
+        /// another call".</summary>
+        /// <param name="host">As for <see cref="Meter(string, string, int?, int?, TimeSpan?, bool)"/>.</param>
+        /// <param name="model">As for the constructor; null lets the open learn it.</param>
+        /// <param name="port">As for the constructor.</param>
+        /// <param name="unitId">As for the constructor.</param>
+        /// <param name="timeout">As for the constructor.</param>
+        /// <param name="forceModel">As for the constructor.</param>
+        /// <param name="setupMaxAge">How long the setup read is trusted before a method reads
+        /// it again; the library's default is 5 minutes.</param>
+        /// <param name="connection">Sessions to the same host and port that give the same
+        /// number share one TCP connection (meters behind one gateway); 0, its own.</param>
+        public static Meter Connect(string host, string model = null, int? port = null, int? unitId = null,
+                                    TimeSpan? timeout = null, bool forceModel = false,
+                                    TimeSpan? setupMaxAge = null, int connection = 0)
+        {
+            var members = new List<string>();
+            if (setupMaxAge.HasValue) members.Add(Member("setup_max_age_ms", (long)setupMaxAge.Value.TotalMilliseconds));
+            members.Add(Member("connection", connection));
+            var described = new Meter(host, model, port, unitId, timeout, forceModel, members);
+            byte[] error = Call.NewErrorBuffer();
+            SessionHandle opened = Native.tandrel_open(host, model, described.options, error, error.Length);
+            if (opened.IsInvalid) Call.Check(-1, error);
+            var meter = new Meter(described, opened);
+            try
+            {
+                string info = meter.DeviceInfoJson(), unused;
+                if (!meter.ForceModel) meter.model.Settle(asModel => info, out unused);
+            }
+            catch
+            {
+                meter.Dispose();
+                throw;
+            }
+            return meter;
+        }
+
+        /// <summary>Closes the session of a Meter from <see cref="Connect"/> (once; later
+        /// methods throw). A plain Meter holds nothing to close.</summary>
+        public void Dispose()
+        {
+            if (session != null) session.Dispose();
         }
 
         /// <summary>The host the meter is reached at.</summary>
@@ -69,7 +138,8 @@ namespace Tandrel
         /// <summary>The request time-out, or null for the library's default (30 s).</summary>
         public TimeSpan? Timeout { get; private set; }
 
-        /// <summary>The library's version, such as "1.2.1".</summary>
+        /// <summary>The library's interface version, "1.2.1": it names the interface, which
+        /// only grows, not the release (the session calls came with release 1.3.0).</summary>
         public static string Version
         {
             get { return System.Runtime.InteropServices.Marshal.PtrToStringAnsi(Native.tandrel_version()); }
@@ -88,6 +158,8 @@ namespace Tandrel
         /// (<c>{"meter":…,"model_name":…,"serial":…,"setup":{…}}</c>).</summary>
         public string DeviceInfoJson()
         {
+            if (session != null)
+                return Call.Document((o, n, e, en) => Native.tandrel_session_read_device_info(session, o, n, e, en));
             string info;
             string settled = model.Settle(ReadDeviceInfo, out info);
             return info ?? ReadDeviceInfo(settled);
@@ -96,6 +168,8 @@ namespace Tandrel
         /// <summary>The directory of the meter's log files as the library's JSON document.</summary>
         public string LogsJson()
         {
+            if (session != null)
+                return Call.Document((o, n, e, en) => Native.tandrel_session_list_logs(session, o, n, e, en));
             string settled = Settled();
             return Call.Document((o, n, e, en) => Native.tandrel_list_logs(Host, settled, options, o, n, e, en));
         }
@@ -112,6 +186,9 @@ namespace Tandrel
         public Readings Read(params string[] points)
         {
             string list = PointListText(points);
+            if (session != null)
+                return Readings.Parse(Call.Document(
+                    (o, n, e, en) => Native.tandrel_session_read_points(session, list, o, n, e, en)));
             string settled = Settled();
             return Readings.Parse(Call.Document(
                 (o, n, e, en) => Native.tandrel_read_points(Host, settled, options, list, o, n, e, en)));
@@ -120,6 +197,8 @@ namespace Tandrel
         /// <summary>Reads the model's live set (55 values on an em133, 61 on an em235).</summary>
         public Readings Live()
         {
+            if (session != null)
+                return Readings.Parse(Call.Document((o, n, e, en) => Native.tandrel_session_read_live(session, o, n, e, en)));
             string settled = Settled();
             return Readings.Parse(Call.Document(
                 (o, n, e, en) => Native.tandrel_read_live_ex(Host, settled, options, o, n, e, en)));
@@ -130,6 +209,9 @@ namespace Tandrel
         /// Leaving the enumeration early stops the transfer.</summary>
         public IEnumerable<string> Datalog(int fileId)
         {
+            if (session != null)
+                return new LineStream((cb, e) =>
+                    Native.tandrel_session_read_datalog(session, fileId, cb, IntPtr.Zero, e, e.Length));
             string settled = Settled();  // here: the stream's call runs on a thread of its own
             return new LineStream((cb, e) =>
                 Native.tandrel_read_datalog(Host, settled, fileId, options, cb, IntPtr.Zero, e, e.Length));
@@ -139,6 +221,9 @@ namespace Tandrel
         /// JSON object per event, streamed as <see cref="Datalog"/> is.</summary>
         public IEnumerable<string> Events(int fileId = 0)
         {
+            if (session != null)
+                return new LineStream((cb, e) =>
+                    Native.tandrel_session_read_eventlog(session, fileId, cb, IntPtr.Zero, e, e.Length));
             string settled = Settled();
             return new LineStream((cb, e) =>
                 Native.tandrel_read_eventlog(Host, settled, fileId, options, cb, IntPtr.Zero, e, e.Length));
@@ -152,6 +237,9 @@ namespace Tandrel
                                  CancellationToken token = default(CancellationToken))
         {
             if (path == null) throw new ArgumentNullException("path");
+            if (session != null)
+                return Export((cb, e) => Native.tandrel_session_export_datalog(
+                    session, fileId, path, cb, IntPtr.Zero, e, e.Length), progress, token);
             string settled = Settled();
             return Export((cb, e) => Native.tandrel_export_datalog_ex(
                 Host, settled, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
@@ -163,6 +251,9 @@ namespace Tandrel
                                 CancellationToken token = default(CancellationToken))
         {
             if (path == null) throw new ArgumentNullException("path");
+            if (session != null)
+                return Export((cb, e) => Native.tandrel_session_export_eventlog(
+                    session, fileId, path, cb, IntPtr.Zero, e, e.Length), progress, token);
             string settled = Settled();
             return Export((cb, e) => Native.tandrel_export_eventlog_ex(
                 Host, settled, fileId, path, options, cb, IntPtr.Zero, e, e.Length), progress, token);
@@ -256,18 +347,19 @@ namespace Tandrel
             return Call.Check(status, error, pending, token);
         }
 
-        // The library's options text, holding only what the caller chose.
-        private static string OptionsText(int? port, int? unitId, TimeSpan? timeout)
+        // The library's options text, holding only what the caller chose
+        // (the session's keys come in `members`).
+        private static string OptionsText(int? port, int? unitId, TimeSpan? timeout, List<string> members)
         {
-            var members = new List<string>();
-            if (port.HasValue) members.Add("\"port\":" + port.Value.ToString(CultureInfo.InvariantCulture));
-            if (unitId.HasValue) members.Add("\"unit_id\":" + unitId.Value.ToString(CultureInfo.InvariantCulture));
-            if (timeout.HasValue)
-            {
-                long ms = (long)timeout.Value.TotalMilliseconds;
-                members.Add("\"timeout_ms\":" + ms.ToString(CultureInfo.InvariantCulture));
-            }
+            if (port.HasValue) members.Insert(0, Member("port", port.Value));
+            if (unitId.HasValue) members.Add(Member("unit_id", unitId.Value));
+            if (timeout.HasValue) members.Add(Member("timeout_ms", (long)timeout.Value.TotalMilliseconds));
             return "{" + string.Join(",", members) + "}";
+        }
+
+        private static string Member(string key, long value)
+        {
+            return "\"" + key + "\":" + value.ToString(CultureInfo.InvariantCulture);
         }
 
         // Every item quoted: the library takes a quoted id as an id and a quoted

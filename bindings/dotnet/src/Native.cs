@@ -1,5 +1,7 @@
-// The functions of include/tandrel.h as the runtime sees them, and their
-// callback types. Nothing here but declarations.
+// The functions of include/tandrel.h as the runtime sees them (the sixteen
+// plain calls and the session calls), and their three callback types.
+// Nothing here but declarations. A tandrel_session* travels as a
+// SessionHandle, which closes it once (tandrel_close takes the raw value).
 //
 // Text arguments are 8-bit: LPStr is the process's ANSI code page on Windows
 // and UTF-8 on Linux (Mono, .NET), which is what the library hands to the
@@ -129,5 +131,52 @@ namespace Tandrel
             [MarshalAs(UnmanagedType.LPStr)] string host, int unitId, int registerNo, int count,
             [MarshalAs(UnmanagedType.LPStr)] string wordOrder, [MarshalAs(UnmanagedType.LPStr)] string csvPath,
             [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, CharSet = CharSet.Ansi,
+                   BestFitMapping = false, ThrowOnUnmappableChar = true)]
+        internal static extern SessionHandle tandrel_open(
+            [MarshalAs(UnmanagedType.LPStr)] string host, [MarshalAs(UnmanagedType.LPStr)] string meter,
+            [MarshalAs(UnmanagedType.LPStr)] string options, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern void tandrel_close(IntPtr session);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tandrel_session_read_device_info(
+            SessionHandle session, [Out] byte[] output, int outputLength, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tandrel_session_read_live(
+            SessionHandle session, [Out] byte[] output, int outputLength, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, CharSet = CharSet.Ansi,
+                   BestFitMapping = false, ThrowOnUnmappableChar = true)]
+        internal static extern int tandrel_session_read_points(
+            SessionHandle session, [MarshalAs(UnmanagedType.LPStr)] string points,
+            [Out] byte[] output, int outputLength, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tandrel_session_list_logs(
+            SessionHandle session, [Out] byte[] output, int outputLength, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tandrel_session_read_datalog(
+            SessionHandle session, int fileId, OutputCallback cb, IntPtr user, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tandrel_session_read_eventlog(
+            SessionHandle session, int fileId, OutputCallback cb, IntPtr user, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, CharSet = CharSet.Ansi,
+                   BestFitMapping = false, ThrowOnUnmappableChar = true)]
+        internal static extern int tandrel_session_export_datalog(
+            SessionHandle session, int fileId, [MarshalAs(UnmanagedType.LPStr)] string csvPath,
+            ProgressCallback progress, IntPtr user, [Out] byte[] error, int errorLength);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, CharSet = CharSet.Ansi,
+                   BestFitMapping = false, ThrowOnUnmappableChar = true)]
+        internal static extern int tandrel_session_export_eventlog(
+            SessionHandle session, int fileId, [MarshalAs(UnmanagedType.LPStr)] string csvPath,
+            ProgressCallback progress, IntPtr user, [Out] byte[] error, int errorLength);
     }
 }

@@ -13,7 +13,7 @@ using System.Reflection;
 using System.Threading;
 using Tandrel;
 
-public static class Tests
+public static partial class Tests
 {
     internal static readonly Dictionary<string, string> Args = new Dictionary<string, string>();
     private static readonly string Temp = Path.Combine(Path.GetTempPath(), "tandrel-dotnet-" + Guid.NewGuid().ToString("N"));

@@ -36,7 +36,8 @@ def test_documents(sim, caplog):
     listed = tandrel.points("em133")
     assert (len(listed), listed[0]) == (199, tandrel.Point(3072, "V1", "V", "1-cycle phase values"))
     assert not [r for r in caplog.records if "buffer" in r.getMessage()]
-    assert tandrel.version() == tandrel.__version__
+    # The interface's version, which stays while the interface only grows.
+    assert tandrel.version() == "1.2.1"
 
 
 @pytest.mark.parametrize("call, message", [

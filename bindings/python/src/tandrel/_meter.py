@@ -134,12 +134,26 @@ class Meter:
     def _model_text(self) -> bytes:
         return _calls.text(self._model.settle(self._read_info)[0], "model")
 
+    # The three hooks through which every read goes: the function and the
+    # arguments that name the meter. A MeterSession routes them to its session.
+
     def _document(self, function_name: str, *args: object, size: int = _calls.FIRST_OUTPUT_BYTES
                   ) -> dict[str, Any]:
         doc: dict[str, Any]
         _, doc = _calls.document(function_name, self._host, self._model_text(), self._options,
                                  *args, size=size)
         return doc
+
+    def _log_call(self, function_name: str, file_id: int) -> tuple[str, tuple[object, ...]]:
+        """The streaming function and its arguments before the callback."""
+        return function_name, (self._host, self._model_text(), operator.index(file_id),
+                               self._options)
+
+    def _export_call(self, function_name: str, file_id: int, path: StrPath
+                     ) -> tuple[str, tuple[object, ...]]:
+        """The export function and its arguments before the progress callback."""
+        return function_name, (self._host, self._model_text(), operator.index(file_id),
+                               _calls.path(path, "path"), self._options)
 
     def device_info(self) -> dict[str, Any]:
         """Identification and setup of the meter."""
@@ -160,37 +174,31 @@ class Meter:
         """The log files the meter answers for."""
         return [LogEntry.from_json(entry) for entry in self._document("tandrel_list_logs")["logs"]]
 
-    def _log_args(self, file_id: int) -> tuple[object, ...]:
-        return (self._host, self._model_text(), operator.index(file_id), self._options)
-
     def datalog(self, file_id: int) -> LogStream[DatalogRecord]:
         """Data log `file_id` (1-16), record by record as it arrives."""
-        return LogStream("tandrel_read_datalog", self._log_args(file_id),
-                         DatalogRecord.from_json)
+        return LogStream(*self._log_call("tandrel_read_datalog", file_id), DatalogRecord.from_json)
 
     def events(self) -> LogStream[Event]:
         """The event log, event by event as it arrives."""
-        return LogStream("tandrel_read_eventlog", self._log_args(0), Event.from_json)
+        return LogStream(*self._log_call("tandrel_read_eventlog", 0), Event.from_json)
 
     def datalog_frame(self, file_id: int) -> pandas.DataFrame:
         """Data log `file_id` as a DataFrame: no, seq, timestamp (UTC), trigger
         and one float column per log column. Needs pandas."""
-        return _frames.read_frame("tandrel_read_datalog", self._log_args(file_id),
+        return _frames.read_frame(*self._log_call("tandrel_read_datalog", file_id),
                                   _frames.DATALOG_COLUMNS, with_values=True)
 
     def events_frame(self) -> pandas.DataFrame:
         """The event log as a DataFrame with a UTC timestamp column. Needs pandas."""
-        return _frames.read_frame("tandrel_read_eventlog", self._log_args(0),
+        return _frames.read_frame(*self._log_call("tandrel_read_eventlog", 0),
                                   _frames.EVENT_COLUMNS, with_values=False)
 
     def _export(self, function_name: str, file_id: int, path: StrPath,
                 progress: Optional[Progress]) -> int:
         call = _calls.Call()
-        function = getattr(_native.library(), function_name)
-        status = call.invoke(function, self._host, self._model_text(), operator.index(file_id),
-                             _calls.path(path, "path"), self._options,
-                             _progress_callback(call, progress), None)
-        return call.check(status)
+        name, args = self._export_call(function_name, file_id, path)
+        function = getattr(_native.library(), name)
+        return call.check(call.invoke(function, *args, _progress_callback(call, progress), None))
 
     def export_datalog(self, file_id: int, path: StrPath,
                        progress: Optional[Progress] = None) -> int:

@@ -47,7 +47,7 @@ class ModelChoice:
         self.given = given
         self.force = force
         self.settled: Optional[str] = given if force else None
-        self._where = where
+        self.where = where
         self._lock = threading.Lock()
 
     def settle(self, read_info: Callable[[str], DeviceInfo]) -> tuple[str, Optional[DeviceInfo]]:
@@ -58,6 +58,6 @@ class ModelChoice:
                 return self.settled, None
             probe = self.given or _PROBE
             info = read_info(probe)
-            model = choose(self.given, info["model_id"], self._where)
+            model = choose(self.given, info["model_id"], self.where)
             self.settled = model
             return model, info if _READS_AS[model] == _READS_AS.get(probe.lower()) else None

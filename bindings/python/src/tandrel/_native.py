@@ -1,5 +1,6 @@
-"""Finds and loads the shared library, declares its functions and
-forwards its log messages to the standard `logging` module."""
+"""Finds and loads the shared library, declares its functions (the sixteen
+plain calls and the session calls) and forwards its log messages to the
+standard `logging` module."""
 
 from __future__ import annotations
 
@@ -43,6 +44,18 @@ _PROTOTYPES = {
     "tandrel_export_em133_all": (_INT, [_TEXT, _INT, _INT, _TEXT, _BUFFER, _INT]),
     "tandrel_export_em235_diagnostics": (
         _INT, [_TEXT, _INT, _INT, _INT, _TEXT, _TEXT, _BUFFER, _INT]),
+    "tandrel_open": (_PTR, [_TEXT, _TEXT, _TEXT, _BUFFER, _INT]),
+    "tandrel_close": (None, [_PTR]),
+    "tandrel_session_read_device_info": (_INT, [_PTR, _BUFFER, _INT, _BUFFER, _INT]),
+    "tandrel_session_read_live": (_INT, [_PTR, _BUFFER, _INT, _BUFFER, _INT]),
+    "tandrel_session_read_points": (_INT, [_PTR, _TEXT, _BUFFER, _INT, _BUFFER, _INT]),
+    "tandrel_session_list_logs": (_INT, [_PTR, _BUFFER, _INT, _BUFFER, _INT]),
+    "tandrel_session_read_datalog": (_INT, [_PTR, _INT, OUTPUT_CB, _PTR, _BUFFER, _INT]),
+    "tandrel_session_read_eventlog": (_INT, [_PTR, _INT, OUTPUT_CB, _PTR, _BUFFER, _INT]),
+    "tandrel_session_export_datalog": (
+        _INT, [_PTR, _INT, _TEXT, PROGRESS_CB, _PTR, _BUFFER, _INT]),
+    "tandrel_session_export_eventlog": (
+        _INT, [_PTR, _INT, _TEXT, PROGRESS_CB, _PTR, _BUFFER, _INT]),
 }
 
 ENVIRONMENT_VARIABLE = "TANDREL_LIBRARY"
