@@ -143,9 +143,22 @@ def read_csharp(path):
     return found["extern"], found["delegate"]
 
 
-def cs_matches(declared, ctype, result, header, delegates):
+# Classes of the binding's sources that derive from SafeHandle: the marshaller
+# passes such a handle as the address it holds and closes it exactly once.
+def safe_handles(folder):
+    names = set()
+    for name in os.listdir(folder):
+        if name.endswith(".cs"):
+            text = open(os.path.join(folder, name)).read()
+            names |= set(re.findall(r"\bclass\s+(\w+)\s*:\s*(?:[\w.]+\.)?SafeHandle\b", text))
+    return names
+
+
+def cs_matches(declared, ctype, result, header, delegates, handles=frozenset()):
     attrs, t = declared
     kind = kind_of(ctype, header)
+    if kind == "handle" and t in handles:
+        return True
     if kind != "callback":
         return t in KINDS[kind][2 if result else 1] and not WIDE.search(attrs)
     if t not in delegates:
@@ -182,7 +195,7 @@ def compare(header, declared, where, matches, show):
     return problems
 
 
-def check(header_path, python_path, csharp_path):
+def check(header_path, python_path, csharp_path, csharp_folder=None):
     try:
         header = read_header(header_path)
     except ValueError as e:
@@ -190,11 +203,12 @@ def check(header_path, python_path, csharp_path):
     problems = compare(header, read_python(python_path), os.path.basename(python_path),
                        lambda t, c, result: py_matches(t, c, result, header), py_name)
     externs, delegates = read_csharp(csharp_path)
+    handles = safe_handles(csharp_folder or os.path.dirname(os.path.abspath(csharp_path)))
     where = os.path.basename(csharp_path)
     problems += [f"{where}: {n}: not CallingConvention.Cdecl" for n, (head, _, _) in
                  sorted(externs.items()) if "CallingConvention.Cdecl" not in head]
     return problems + compare(header, {n: (r, p) for n, (_, r, p) in externs.items()}, where,
-                              lambda t, c, result: cs_matches(t, c, result, header, delegates),
+                              lambda t, c, result: cs_matches(t, c, result, header, delegates, handles),
                               lambda t: t[1])
 
 
@@ -212,7 +226,7 @@ def planted(table, paths):
                       for key in ("header", "python", "csharp")]
             for key, copy in zip(("header", "python", "csharp"), copies):
                 open(copy, "w").write(texts[key])
-            got = check(*copies)
+            got = check(*copies, os.path.dirname(os.path.abspath(paths["csharp"])))
         if sorted(got) != sorted(row["expect"]):
             failures.append(f"{row['name']}: reported {got}, expected {row['expect']}")
     return failures

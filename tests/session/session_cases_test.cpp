@@ -51,9 +51,12 @@ std::string plain_output(const fs::path& plain_case, const std::string& suffix) 
     return fs::exists(path) ? file_bytes(path.string()) : std::string();
 }
 
+// An integration case is named after its folder and file: datalog_read/empty
+// is "datalog_read_empty", as the integration tests name it.
 fs::path find_plain_case(const std::string& name) {
     for (const auto& entry : fs::recursive_directory_iterator(DATA / "integration")) {
-        if (entry.path().filename() == name + CASE) return entry.path();
+        const std::string folder = entry.path().parent_path().filename().string();
+        if (folder + "_" + entry.path().filename().string() == name + CASE) return entry.path();
     }
     return {};
 }
