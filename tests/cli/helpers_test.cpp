@@ -7,12 +7,11 @@
 #include <stdexcept>
 
 #include "hints.h"
-#include "json.h"
+#include "site_names.h"
 #include "library_call.h"
 #include "live_frame.h"
 #include "model_check.h"
 #include "progress.h"
-#include "site_file.h"
 #include "table.h"
 
 namespace tandrel_cli {

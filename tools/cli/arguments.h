@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "endpoint.h"
+
 namespace CLI {
 class App;
 }
@@ -15,10 +17,15 @@ namespace tandrel_cli {
 
 // A command line that parsed but makes no sense (a bad HOST:PORT, two ports
 // that disagree); main turns it into exit status 2 like CLI11's own errors.
-class UsageError : public std::runtime_error {
+class UsageError : public tandrel_site::InputError {
 public:
-    explicit UsageError(const std::string& message) : std::runtime_error(message) {}
+    explicit UsageError(const std::string& message) : tandrel_site::InputError(message) {}
 };
+
+using tandrel_site::Endpoint;
+using tandrel_site::endpoint_text;
+using tandrel_site::options_text;
+using tandrel_site::split_host_port;
 
 struct ConnectionArgs {
     std::string host;
@@ -29,11 +36,6 @@ struct ConnectionArgs {
     double timeout_s = 0;   // 0: not given
 };
 
-struct Endpoint {
-    std::string host;
-    int port = 0;  // 0: none in the text
-};
-
 struct Target {
     std::string host;
     std::string meter;    // "" until the meter's identity names it
@@ -41,16 +43,6 @@ struct Target {
     std::string address;  // HOST or HOST:PORT, as a command line names the meter
     bool check_model = true;  // the identity is still to be read (model_check.h)
 };
-
-// "meter7", "192.0.2.10:1502", "[::1]:1502"; a bare IPv6 address has no port.
-// Throws UsageError for an empty host or a port that is not 1-65535.
-Endpoint split_host_port(const std::string& text);
-
-// "192.0.2.10:1502", "[::1]:1502"; the bare host when `port` is 0.
-std::string endpoint_text(const std::string& host, int port);
-
-// {"port":1502,"unit_id":3,"timeout_ms":5000}, members only for what was given.
-std::string options_text(int port, int unit, int timeout_ms);
 
 // Throws UsageError when HOST:PORT and --port disagree or --timeout is out of range.
 Target resolve_target(const ConnectionArgs& args);

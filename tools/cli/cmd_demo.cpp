@@ -10,7 +10,7 @@
 #include "commands.h"
 #include "library_call.h"
 #include "log_transfer.h"
-#include "models.h"
+#include "site_names.h"
 #include "platform.h"
 #include "sim/default_content.h"
 #include "sim/simulator.h"

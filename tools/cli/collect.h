@@ -12,7 +12,7 @@
 
 #include "meter_folder.h"
 #include "progress.h"
-#include "site_file.h"
+#include "site_names.h"
 
 namespace tandrel_cli {
 

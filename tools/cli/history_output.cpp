@@ -3,7 +3,7 @@
 // so that what reads `tandrel datalog --json` reads history too.
 #include "history_output.h"
 
-#include "json.h"
+#include "site_names.h"
 
 namespace tandrel_cli {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "arguments.h"
 #include "hints.h"
-#include "json.h"
+#include "site_names.h"
 #include "tandrel.h"
 
 namespace tandrel_cli {

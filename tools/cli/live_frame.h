@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "json.h"
+#include "site_names.h"
 
 namespace tandrel_cli {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "arguments.h"
-#include "json.h"
+#include "site_names.h"
 #include "views.h"
 
 namespace CLI {

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     if (verbose) tandrel_cli::enable_verbose_log();
     try {
         return run_parsed(registered);
-    } catch (const tandrel_cli::UsageError& e) {
+    } catch (const tandrel_site::InputError& e) {  // UsageError and malformed input
         std::cerr << "tandrel: " << e.what() << "\nRun with --help for more information.\n";
         return tandrel_cli::EXIT_USAGE;
     } catch (const std::exception& e) {

@@ -5,8 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "json.h"
-#include "models.h"
+#include "site_names.h"
 #include "tandrel.h"
 
 namespace tandrel_cli {

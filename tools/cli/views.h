@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "json.h"
+#include "site_names.h"
 #include "table.h"
 
 namespace tandrel_cli {

@@ -1,5 +1,5 @@
 // Recursive-descent JSON reader, numbers kept as text; JSON string quoting.
-#include "json.h"
+#include "json_value.h"
 
 #include <cerrno>
 #include <climits>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 namespace {
 
 constexpr int MAX_DEPTH = 64;
@@ -203,4 +203,4 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 namespace {
 
 struct Model {
@@ -65,4 +65,4 @@ bool read_alike(const std::string& a, const std::string& b) {
     return first && second && std::string(first->reads_as) == second->reads_as;
 }
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
 struct SiteMeter {
     std::string host;
@@ -39,4 +39,4 @@ std::string meter_dir_name(const SiteMeter& meter);
 // "192.0.2.10:502", "[::1]:1502": the meter as the summary names it.
 std::string meter_endpoint(const SiteMeter& meter);
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

@@ -5,10 +5,10 @@
 #include <map>
 #include <sstream>
 
-#include "arguments.h"
+#include "endpoint.h"
 #include "models.h"
 
-namespace tandrel_cli {
+namespace tandrel_site {
 namespace {
 
 // The word that insists on a line's model, named as the command line's --force-model.
@@ -35,7 +35,7 @@ std::vector<std::string> fields_of(const std::string& line) {
 }
 
 // The meter a line names, its fields in the order MODEL, UNIT, force-model,
-// each optional; throws UsageError with the reason when it names none.
+// each optional; throws InputError with the reason when it names none.
 SiteMeter meter_of(const std::vector<std::string>& fields) {
     SiteMeter meter;
     Endpoint endpoint = split_host_port(fields[0]);
@@ -46,25 +46,25 @@ SiteMeter meter_of(const std::vector<std::string>& fields) {
     if (next < fields.size() && fields[next] != FORCE_MODEL && !looks_like_unit(fields[next])) {
         meter.model = known_model(fields[next]);
         if (meter.model.empty())
-            throw UsageError("unknown model '" + fields[next] + "' (expected " +
+            throw InputError("unknown model '" + fields[next] + "' (expected " +
                              model_names_text() + ")");
         after = "the model";
         ++next;
     }
     if (next < fields.size() && looks_like_unit(fields[next])) {
         meter.unit = unit_id(fields[next]);
-        if (meter.unit < 0) throw UsageError("bad unit id '" + fields[next] + "' (expected 0-255)");
+        if (meter.unit < 0) throw InputError("bad unit id '" + fields[next] + "' (expected 0-255)");
         after = "the unit id";
         ++next;
     }
     if (next < fields.size() && fields[next] == FORCE_MODEL) {
-        if (meter.model.empty()) throw UsageError("force-model needs a model before it");
+        if (meter.model.empty()) throw InputError("force-model needs a model before it");
         meter.force_model = true;
         after = FORCE_MODEL;
         ++next;
     }
     if (next < fields.size())
-        throw UsageError("unexpected '" + fields[next] + "' after " + after);
+        throw InputError("unexpected '" + fields[next] + "' after " + after);
     return meter;
 }
 
@@ -83,9 +83,9 @@ SiteFile parse_site_file(const std::string& text) {
             meter.line = number;
             auto known = first_line_of.emplace(meter_dir_name(meter), number);
             if (!known.second)
-                throw UsageError("the same meter as line " + std::to_string(known.first->second));
+                throw InputError("the same meter as line " + std::to_string(known.first->second));
             site.meters.push_back(meter);
-        } catch (const UsageError& e) {
+        } catch (const InputError& e) {
             site.errors.push_back({number, e.what()});
         }
     }
@@ -103,4 +103,4 @@ std::string meter_dir_name(const SiteMeter& meter) {
 
 std::string meter_endpoint(const SiteMeter& meter) { return endpoint_text(meter.host, meter.port); }
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

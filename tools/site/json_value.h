@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -32,4 +32,4 @@ JsonValue parse_json(const std::string& text);
 // escaped as the library escapes its own texts.
 std::string json_string(const std::string& text);
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
 // "em133", "em235", "pm335", for CLI11's choice of --meter.
 const std::vector<std::string>& model_names();
@@ -23,4 +23,4 @@ std::string model_for_id(long id);
 // True when both known models are read through the same register map.
 bool read_alike(const std::string& a, const std::string& b);
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

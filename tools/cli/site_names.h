@@ -1,0 +1,28 @@
+// The site layer's meters, models and JSON reader under the tool's own
+// namespace: the commands use them as if they were the tool's.
+#pragma once
+
+#include "json_value.h"
+#include "models.h"
+#include "site_file.h"
+
+namespace tandrel_cli {
+
+using tandrel_site::JsonValue;
+using tandrel_site::json_string;
+using tandrel_site::parse_json;
+
+using tandrel_site::known_model;
+using tandrel_site::model_for_id;
+using tandrel_site::model_names;
+using tandrel_site::model_names_text;
+using tandrel_site::read_alike;
+
+using tandrel_site::meter_dir_name;
+using tandrel_site::meter_endpoint;
+using tandrel_site::parse_site_file;
+using tandrel_site::SiteError;
+using tandrel_site::SiteFile;
+using tandrel_site::SiteMeter;
+
+}  // namespace tandrel_cli
