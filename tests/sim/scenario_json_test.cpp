@@ -34,6 +34,20 @@ TEST(ScenarioJson, BadDocumentsNameTheProblem) {
     }
 }
 
+// The refusal counts the block as served: a log shorter than its block size
+// fills one block with what it has.
+TEST(ScenarioJson, BlocksUpToTheLastRegisterLoad) {
+    const std::string eight_points = R"("points":[4352,4353,4354,4355,4356,4357,4358,4359])";
+    for (const std::string log : {R"("records":99,"records_per_block":99)",
+                                  R"("records":99,"records_per_block":100)",
+                                  R"("records":1,"record_words":2376)"}) {
+        Simulator sim(Model::EM235, SimOptions::deterministic());
+        EXPECT_NO_THROW(apply_scenario(R"({"datalogs":[{"file":3,)" + eight_points + "," + log + "}]}", sim))
+            << log;
+        EXPECT_FALSE(sim.log_records(3).empty()) << log;
+    }
+}
+
 TEST(SimCli, ParsesOptionsAndRejectsBadOnes) {
     const CliOptions o = parse_cli({"--model", "em133", "-p", "0", "--trace", "--scenario",
                                     "x.json", "--deterministic", "--no-default-logs", "-a",
