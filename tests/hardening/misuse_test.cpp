@@ -46,7 +46,7 @@ void TANDREL_CALL sink(int, const char* message, void* user) {
 // whether the swaps met any call (a fixed number of calls can all run before
 // the swapper's first turn). The bound on calls only ends a broken run.
 TEST(Misuse, LogCallbackSwappedFromAnotherThreadWhileCallsRun) {
-    constexpr long ENOUGH = 200;
+    constexpr long ENOUGH = 100;
     constexpr long MOST_CALLS = 2000000;
     for (int k = 0; k < 2; ++k) MESSAGES[k] = TORN[k] = 0;
     Args bad_model;
