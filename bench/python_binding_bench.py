@@ -11,13 +11,17 @@ most 65,535) and reads both, 100,000 records per pass, in four ways:
   iterator       for record in meter.datalog(file)
   DataFrame      meter.datalog_frame(file)
 
-once for each number of records the meter hands out per block: a block costs
-three requests besides the reads of its records (120 registers at most each),
-so small blocks cost more round trips per record. A block holds at most 2376
-words (the registers from 0xF6B8 to the last), 99 records of 24 words. Prints the machine and its load, then records
-per second of wall time and per second of this process's CPU time (both
-threads and the library; the simulator is another process), best of
---passes, as Markdown tables. Run from the top of the tree:
+for each number of records the meter hands out per block, one simulator each.
+A block costs three requests besides the reads of its records (120 registers
+at most each), so small blocks cost more round trips per record; a block
+holds at most 2376 words (the registers from 0xF6B8 to the last), 99 records
+of 24 words. Every pass goes through all block sizes and ways in turn, so a
+change in the machine's load falls on every column alike.
+
+Prints the machine and its load average, then records per second of wall
+time and per second of this process's CPU time (both threads and the
+library; the simulators are other processes), best of --passes, as Markdown
+tables. Run from the top of the tree:
 
   /usr/bin/python3 bench/python_binding_bench.py [--build build] [--passes 5]
                                                  [--per-block 10,25,50,99]
@@ -92,28 +96,43 @@ def ways(tandrel, meter):
     return dict(zip(WAYS, (c_export, plain_ctypes, iterator, frame)))
 
 
-def measure(tandrel, sim_program, per_block, passes):
-    """{way: (best wall seconds, best CPU seconds)} for one block size, and
-    the requests the simulator answered per record read."""
-    with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
-        json.dump(scenario(per_block), f)
-    sim, port = start_simulator(sim_program, f.name)
-    try:
-        meter = tandrel.Meter("127.0.0.1", port=port)
-        best: dict = {}
-        for _ in range(passes):
-            for name, run in ways(tandrel, meter).items():
-                records, wall, cpu = timed(run)
-                assert records == RECORDS_PER_LOG * len(FILES), (name, records)
-                old = best.get(name, (wall, cpu))
-                best[name] = (min(old[0], wall), min(old[1], cpu))
-    finally:
-        sim.terminate()
-        said, _ = sim.communicate()
-        os.unlink(f.name)
-    # "tandrel-sim: stopped after N requests on M connections"
-    requests = int(said.split(" stopped after ")[1].split()[0])
-    return best, requests / (passes * len(WAYS) * RECORDS_PER_LOG * len(FILES))
+def start_simulators(sim_program, sizes, folder):
+    """{records per block: (process, port)}, one simulator each."""
+    started = {}
+    for n in sizes:
+        path = os.path.join(folder, f"{n}.json")
+        with open(path, "w") as f:
+            json.dump(scenario(n), f)
+        started[n] = start_simulator(sim_program, path)
+    return started
+
+
+def stop_simulator(process):
+    """The requests it answered ("tandrel-sim: stopped after N requests on M connections")."""
+    process.terminate()
+    said, _ = process.communicate()
+    return int(said.split(" stopped after ")[1].split()[0])
+
+
+def measure(tandrel, sim_program, sizes, passes):
+    """{records per block: ({way: (best wall s, best CPU s)}, requests per record)}.
+    Each pass goes through every block size and way in turn, so that a
+    change in the machine's load falls on all of them alike."""
+    total = RECORDS_PER_LOG * len(FILES)
+    best: dict = {n: {} for n in sizes}
+    with tempfile.TemporaryDirectory() as folder:
+        sims = start_simulators(sim_program, sizes, folder)
+        try:
+            for _ in range(passes):
+                for n, (_, port) in sims.items():
+                    for name, run in ways(tandrel, tandrel.Meter("127.0.0.1", port=port)).items():
+                        records, wall, cpu = timed(run)
+                        assert records == total, (n, name, records)
+                        old = best[n].get(name, (wall, cpu))
+                        best[n][name] = (min(old[0], wall), min(old[1], cpu))
+        finally:
+            requests = {n: stop_simulator(process) for n, (process, _) in sims.items()}
+    return {n: (best[n], requests[n] / (passes * len(WAYS) * total)) for n in sizes}
 
 
 def table(title, sizes, results, column):
@@ -142,7 +161,7 @@ def main():
     sim_program = os.path.join(args.build, "tools", "sim", "tandrel-sim")
     started = time.strftime("%Y-%m-%d %H:%M")
     load_before = load_average()
-    results = {n: measure(tandrel, sim_program, n, args.passes) for n in sizes}
+    results = measure(tandrel, sim_program, sizes, args.passes)
     print(f"Measured {started} on {machine()} (load average {load_before} at start, "
           f"{load_average()} at the end) with `/usr/bin/python3 bench/python_binding_bench.py "
           f"--passes {args.passes} --per-block {args.per_block}`: "
