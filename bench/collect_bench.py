@@ -17,23 +17,12 @@ import argparse
 import datetime
 import json
 import os
-import platform
 import resource
 import subprocess
 import tempfile
 import time
 
-
-def machine():
-    model = ""
-    with open("/proc/cpuinfo") as f:
-        for line in f:
-            if line.startswith("model name"):
-                model = line.split(":", 1)[1].strip()
-                break
-    load = " ".join(open("/proc/loadavg").read().split()[:3])
-    return "%s, %d cores, Linux %s (load average at start %s)" % (
-        model, os.cpu_count(), platform.release(), load)
+from machine_text import load_average, machine
 
 
 def start_meters(program, work, count, delay_ms, records):
@@ -94,7 +83,7 @@ def main():
     jobs = [int(n) for n in args.jobs.split(",")]
 
     started = datetime.datetime.now().strftime("%Y-%m-%d %H:%M")
-    about = machine()
+    about = "%s (load average at start %s)" % (machine(), load_average())
     with tempfile.TemporaryDirectory() as work:
         processes, ports = start_meters(args.sim, work, args.meters, args.delay_ms, args.records)
         try:

@@ -78,23 +78,60 @@ bool under_signal_storm(const std::function<bool()>& wait) {
     return ok;
 }
 
+// A listener on loopback that answers no further connect: it never accepts,
+// and once its backlog is full the system drops every new connection request,
+// so a connect to it stays pending until its time-out.
+struct FullListener {
+    Listener listener;
+    std::vector<Socket> queued;
+    std::uint32_t addr = 0;
+
+    // True once a connect of 200 ms timed out.
+    bool fill() {
+        if (!listener.open("127.0.0.1", 0, 0) || !parse_ipv4("127.0.0.1", addr)) return false;
+        for (int i = 0; i < 16; ++i) {
+            Socket s;
+            const ConnectStatus status = connect_tcp(s, addr, listener.port(), 200);
+            if (status == ConnectStatus::TimedOut) return true;
+            if (status != ConnectStatus::Connected) return false;
+            queued.push_back(std::move(s));
+        }
+        return false;
+    }
+};
+
 // A signal cuts a blocking wait short; the wait must then go on only for
 // what is left of its time-out, or a stream of signals holds it forever.
 TEST(Socket, WaitsEndNearTheirTimeOutUnderASignalStorm) {
     const std::vector<std::uint8_t> big(64u << 20, 0x55);
     std::uint8_t buf[7];
-    for (const bool receive : {true, false}) {  // from a silent peer, to one that never reads
+    enum class Wait { Receive, Send, Connect };
+    // From a silent peer, to one that never reads, to one that never answers.
+    for (const Wait wait : {Wait::Receive, Wait::Send, Wait::Connect}) {
+        const char* what = wait == Wait::Receive ? "receive" : wait == Wait::Send ? "send" : "connect";
         Pair p;
-        ASSERT_NO_FATAL_FAILURE(connect_pair(p, 300));
+        FullListener full;
+        if (wait == Wait::Connect) {
+            ASSERT_TRUE(full.fill()) << "no pending connect on loopback";
+        } else {
+            ASSERT_NO_FATAL_FAILURE(connect_pair(p, 300));
+        }
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(under_signal_storm([&] {
-            return receive ? p.client.recv_exact(buf, sizeof buf)
-                           : p.client.send_all(big.data(), big.size());
-        }));
-        EXPECT_GT(signals_taken.load(), 20) << "the storm did not reach the waiting thread";
+            switch (wait) {
+            case Wait::Receive: return p.client.recv_exact(buf, sizeof buf);
+            case Wait::Send: return p.client.send_all(big.data(), big.size());
+            case Wait::Connect:
+                return connect_tcp(p.client, full.addr, full.listener.port(), 300) !=
+                       ConnectStatus::TimedOut;
+            }
+            return true;
+        })) << what;
+        EXPECT_GT(signals_taken.load(), 20) << what << ": the storm did not reach the waiting thread";
         // Restarting the whole time-out at each signal ends only after the
         // storm's ten seconds; what is left of one time-out ends long before.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        const auto spent = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count(), 4000) << what;
     }
 }
 #endif

@@ -32,15 +32,16 @@ bool covers(const LogScenario& s, LogScenario::Kind kind, int presentation) {
            presentation < s.presentation + std::max(1, s.times);
 }
 
-bool scenario_at(const LogFile& f, LogScenario::Kind kind, int presentation) {
+// The scenario of that kind acting on this presentation, if any.
+const LogScenario* scenario_at(const LogFile& f, LogScenario::Kind kind, int presentation) {
     for (const LogScenario& s : f.info.scenarios) {
         if (kind == LogScenario::Kind::OversizeHeader) {
-            if (s.kind == kind && s.presentation == presentation) return true;
+            if (s.kind == kind && s.presentation == presentation) return &s;
         } else if (covers(s, kind, presentation)) {
-            return true;
+            return &s;
         }
     }
-    return false;
+    return nullptr;
 }
 
 std::vector<std::uint16_t> block_header(int file, std::size_t index, std::size_t count,
@@ -60,12 +61,12 @@ void present_block(const LogFile& f, TransferState& st, int file) {
     st.block_acknowledged = false;
     st.block_records = 0;
     const std::size_t total = f.records.size();
-    if (scenario_at(f, LogScenario::Kind::EmptyHeader, p)) {
+    if (scenario_at(f, LogScenario::Kind::EmptyHeader, p) != nullptr) {
         st.region = block_header(file, c.index, 0, f.record_words, total);
         return;
     }
-    if (scenario_at(f, LogScenario::Kind::OversizeHeader, p)) {
-        st.region = block_header(file, c.index, 7000, 10, total);
+    if (const LogScenario* s = scenario_at(f, LogScenario::Kind::OversizeHeader, p)) {
+        st.region = block_header(file, c.index, s->count, s->size, total);
         return;
     }
     const std::size_t per_block = static_cast<std::size_t>(std::max(1, f.info.records_per_block));
@@ -151,7 +152,7 @@ int transfer_acknowledge(const LogMap& logs, TransferState& st, std::uint16_t va
     const LogFile* f = find(logs, st.block_file);
     if (f == nullptr) return 0;
     Cursor& c = cursor_for(*f, st, st.block_file);
-    if (!scenario_at(*f, LogScenario::Kind::RepeatBlock, st.block_presentation)) {
+    if (scenario_at(*f, LogScenario::Kind::RepeatBlock, st.block_presentation) == nullptr) {
         c.index = std::min(c.index + st.block_records, f->records.size());
     }
     return 0;

@@ -1,6 +1,10 @@
 // Log files of the simulated meter; see log_store.h.
 #include "log_store.h"
 
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
 namespace tandrel_sim {
 
 namespace {
@@ -32,6 +36,18 @@ void LogFile::apply_flags() {
             records[static_cast<std::size_t>(s.record)][0] |= s.flags;
         }
     }
+}
+
+void check_block_window(int file, const LogFile& f) {
+    const std::size_t per_block = static_cast<std::size_t>(std::max(1, f.info.records_per_block));
+    const std::size_t count = std::min(per_block, f.records.size());
+    const std::size_t words = count * f.record_words;
+    if (words <= static_cast<std::size_t>(reg::MAX_BLOCK_WORDS)) return;
+    const std::string log = file == 0 ? "event log" : "data log " + std::to_string(file);
+    throw std::runtime_error(log + ": a block of " + std::to_string(count) + " records of " +
+                             std::to_string(f.record_words) + " words runs past the last register (" +
+                             std::to_string(words) + " words from 0xF6B8, at most " +
+                             std::to_string(reg::MAX_BLOCK_WORDS) + ")");
 }
 
 Record datalog_record(std::uint16_t seq, std::uint32_t time, std::uint16_t trigger,

@@ -26,6 +26,11 @@ struct LogFile {
     void apply_flags();
 };
 
+// Throws std::runtime_error naming the file ("data log 3", "event log") when
+// one of its blocks would hold more words than fit between the block data
+// register and the last register: no meter can present such a block.
+void check_block_window(int file, const LogFile& f);
+
 using LogMap = std::map<int, LogFile>;
 
 LogFile make_datalog(const DataLogSetup& log_setup, const Resolution& res);

@@ -97,7 +97,8 @@ Scenario file (every member optional; numbers may be "0x..." texts):
                   "scenarios": [{"kind": "repeat_block", "presentation": 2, "times": 1},
                                 {"kind": "empty_header", "presentation": 1, "times": 1},
                                 {"kind": "record_flags", "record": 5, "flags": "0x0400"},
-                                {"kind": "oversize_header", "presentation": 3}]}],
+                                {"kind": "oversize_header", "presentation": 3,
+                                 "count": 7000, "size": 10}]}],
     "eventlog": {"events": [{"source": "0x5A00", "effect": "0x2000", "event_no": 1,
                              "value": -5, "time": 1767225600, "microseconds": 0}],
                  "first_seq": 1, "records_per_block": 10},
@@ -110,7 +111,14 @@ Scenario file (every member optional; numbers may be "0x..." texts):
 Fault actions: exception, delay, silence, close, one_byte_segments,
 wrong_transaction_id, wrong_function_code, bad_byte_count, mbap_length.
 A fault matches when all its given criteria hold; "request" counts from 1 on
-each connection; a "once" fault acts on the first match only.
+each connection. A fault acts once, on the first matching request of any
+connection, unless it says "once": false; then it acts on every match.
+
+A member the format does not know is refused, with its place, e.g.
+"unknown key 'actoin' in faults[2]" (lists count from 0); "call" and
+"expect", which test cases add, are let through. A log whose blocks would
+run past the last register (more than 2376 words of records from 0xF6B8) is
+refused too, as no meter serves one; "oversize_header" announces such a block.
 )";
 }
 

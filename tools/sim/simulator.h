@@ -36,6 +36,8 @@ constexpr std::uint16_t EM133_CLOCK_PARAM = 0x0A0F;
 constexpr std::uint16_t FILE_COMMAND = 0xF690;
 constexpr std::uint16_t BLOCK_HEADER = 0xF6B0;     // 8 words, word 4 = count, word 5 = size
 constexpr std::uint16_t BLOCK_DATA = 0xF6B8;
+// The words of one block's records that fit between BLOCK_DATA and the last register.
+constexpr int MAX_BLOCK_WORDS = 0x10000 - BLOCK_DATA;
 constexpr std::uint16_t FILE_INFO_REQUEST = 0xFDB0;
 constexpr std::uint16_t FILE_INFO_STATUS = 0xFDB8;
 constexpr std::uint16_t FILE_INFO_RESPONSE = 0xFDC0;
@@ -126,18 +128,22 @@ struct LogScenario {
         RepeatBlock,     // acks after presentations p .. p+times-1 do not advance: the block comes again
         EmptyHeader,     // presentations p .. p+times-1 answer a header with count 0
         RecordFlags,     // record `record` (0-based in the file) carries `flags` in word 0 (OR-ed)
-        OversizeHeader,  // presentation p announces 7000 records of 10 words (70000 > 65535)
+        OversizeHeader,  // presentation p announces `count` records of `size` words, and no data
     };
     Kind kind = Kind::RepeatBlock;
     int presentation = 1;
     int times = 1;
     int record = 0;
     std::uint16_t flags = 0;
+    // By default 70000 words: more than one read can ask for.
+    std::uint16_t count = 7000;
+    std::uint16_t size = 10;
 
     static LogScenario repeat_block(int presentation, int times);
     static LogScenario empty_header(int presentation, int times = 1);
     static LogScenario record_flags(int record, std::uint16_t flags);
-    static LogScenario oversize_header(int presentation);
+    static LogScenario oversize_header(int presentation, std::uint16_t count = 7000,
+                                       std::uint16_t size = 10);
 };
 
 // Common File Info settings of a log file.
@@ -236,6 +242,10 @@ public:
     void set_summary_units(const std::vector<std::uint16_t>& unit_codes);
 
     // Logs. Replacing a log resets every connection's transfer state of it.
+    // A log whose blocks would run past the last register (more than
+    // MAX_BLOCK_WORDS words of records in one block) throws std::runtime_error
+    // naming the log: no meter serves one. An oversize header is the scenario
+    // for a meter that announces one.
     void set_datalog(int file, const DataLogSetup& log_setup);
     void set_eventlog(const EventLogSetup& log_setup);
     // Records given word for word (flags and sequence numbers included).

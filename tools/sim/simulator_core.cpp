@@ -54,6 +54,7 @@ SimulatorCore::SimulatorCore(Model m, SimOptions o) : model(m), options(o) {
 SimulatorCore::~SimulatorCore() = default;
 
 void SimulatorCore::install_log(int file, LogFile f) {
+    check_block_window(file, f);
     f.generation = next_generation++;
     logs[file] = std::move(f);
 }

@@ -90,10 +90,13 @@ LogScenario LogScenario::record_flags(int record, std::uint16_t flags) {
     return s;
 }
 
-LogScenario LogScenario::oversize_header(int presentation) {
+LogScenario LogScenario::oversize_header(int presentation, std::uint16_t count,
+                                         std::uint16_t size) {
     LogScenario s;
     s.kind = Kind::OversizeHeader;
     s.presentation = presentation;
+    s.count = count;
+    s.size = size;
     return s;
 }
 

@@ -49,6 +49,20 @@ internal sealed class Sim : IDisposable
     // there means every earlier request is there too.
     internal void AwaitConnection(int conn) => Await(() => RequestsOn(conn) > 0, "a request on connection " + conn);
 
+    // Trace lines reach this process through a pipe and a reader thread, so a
+    // call that has returned may not show in them yet. The simulator traces a
+    // request before it answers it, one request after another: once a marker
+    // request made now shows (unit 247, which no test uses), every request
+    // answered before it shows too.
+    internal void Sync()
+    {
+        int marks = Matching(" unit 247 ");
+        byte[] output = new byte[16384], error = Call.NewErrorBuffer();
+        string options = string.Format(CultureInfo.InvariantCulture, "{{\"port\":{0},\"unit_id\":247}}", Port);
+        Native.tandrel_read_device_info(Address, "em235", options, output, output.Length, error, error.Length);
+        Await(() => Matching(" unit 247 ") > marks, "the marker request in the trace");
+    }
+
     // Waits for something another process or thread does; the limit only ends a hung run.
     internal static void Await(Func<bool> done, string what)
     {

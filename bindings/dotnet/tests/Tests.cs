@@ -195,8 +195,10 @@ public static partial class Tests
     {
         Throws<TandrelException>(() => new Meter("127.0.0.1", "em235", sim.Port, 7, TimeSpan.FromMilliseconds(99)).DeviceInfoJson(),
             "options.timeout_ms must be 100-3600000");
+        int before = sim.Matching(" unit 7 fc ");
         new Meter("127.0.0.1", "em235", sim.Port, 7, TimeSpan.FromMilliseconds(150)).DeviceInfoJson();
-        Equal(true, sim.Matching(" unit 7 fc ") > 0, "requests with unit 7");
+        sim.Sync();
+        Equal(true, sim.Matching(" unit 7 fc ") > before, "requests with unit 7");
     }
 
     // The calls without options always use port 502, each on a loopback
@@ -212,6 +214,7 @@ public static partial class Tests
         {
             Equal(7, Meter.ExportEm133All("127.0.79.1", Temp, true, 5), "records of logs 1-3 and the event log");
             Equal(4, Directory.GetFiles(Temp, "EM133_*.csv").Length, "files");
+            sim.Sync();
             Equal(1, sim.Matching(" fc 6 addr 0x0A0F count 1 first value 5 "), "clock parameter writes");
             string path = Path.Combine(Temp, "diagnostics.csv");
             Equal(26, Meter.ExportEm235Diagnostics("127.0.79.2", 2049, path, 3, 2, "LO_FIRST"), "bits");

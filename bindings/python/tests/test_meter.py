@@ -72,6 +72,17 @@ def test_host_may_carry_the_port_and_bad_arguments_fail_before_any_call():
         pytest.raises(error, call, *args)
 
 
+def test_data_logs_are_files_1_to_16(sim):
+    meter = sim.meter()
+    for call in (meter.datalog, meter.datalog_frame, lambda f: meter.export_datalog(f, "x.csv")):
+        for file_id in (0, 17, -1):
+            with pytest.raises(ValueError, match=f"^data logs are files 1-16, not {file_id}; "):
+                call(file_id)
+    # 16 is one: the meter is asked, has no such log and says so.
+    with pytest.raises(tandrel.TandrelError, match="^Modbus exception 2$"):
+        meter.datalog(16).header
+
+
 def test_library_log_reaches_the_tandrel_logger(sim, caplog):
     caplog.set_level(logging.DEBUG, logger="tandrel")
     list(sim.meter().events())

@@ -112,5 +112,5 @@ def test_frames_have_one_row_per_record_and_proper_dtypes(sim, start_sim, monkey
                                                   "V1": "float64", "V2": "float64"}
     assert len(frame) == 0
     monkeypatch.setitem(sys.modules, "pandas", None)
-    with pytest.raises(ImportError, match="need pandas"):
+    with pytest.raises(ImportError, match="need pandas.*pip install pandas.*python3-pandas"):
         sim.meter().datalog_frame(1)

@@ -11,6 +11,7 @@ import re
 from typing import Any, Callable, Optional, Union
 
 from . import _native
+from ._interrupt import DeferredInterrupt
 
 StrPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -29,7 +30,8 @@ class TandrelError(Exception):
 
 
 class Cancelled(TandrelError):
-    """A callback stopped the call (status -2)."""
+    """A callback stopped the call (status -2). A Ctrl-C that stops a call
+    raises KeyboardInterrupt instead."""
 
 
 def text(value: str, what: str) -> bytes:
@@ -57,14 +59,15 @@ def path(value: StrPath, what: str) -> bytes:
 
 
 class Call:
-    """One library call: its error buffer, and the first exception a Python
-    callback raised while the library ran it."""
+    """One library call: its error buffer, the first exception a Python
+    callback raised while the library ran it, and a Ctrl-C taken meanwhile."""
 
-    __slots__ = ("error_buffer", "exception", "will_retry")
+    __slots__ = ("error_buffer", "exception", "will_retry", "interrupt")
 
     def __init__(self, will_retry: bool = False) -> None:
         self.error_buffer = ctypes.create_string_buffer(_ERROR_BYTES)
         self.exception: Optional[BaseException] = None
+        self.interrupt = DeferredInterrupt()
         # The buffer retry is the binding's business: its message stays out of the log.
         self.will_retry = will_retry
 
@@ -78,20 +81,27 @@ class Call:
             self.exception = exc
 
     def guard(self, function: Callable[..., int]) -> Callable[..., int]:
-        """Wraps a callback so that an exception stops the call (non-zero)
-        instead of being printed and dropped by ctypes."""
+        """Wraps a callback so that an exception, or a Ctrl-C taken while
+        the call runs, stops the call (non-zero) instead of being printed and
+        dropped by ctypes."""
+        interrupt = self.interrupt
+
         def guarded(*args: Any) -> int:
+            if interrupt.interrupted:
+                return 1
             try:
-                return function(*args)
-            except BaseException as exc:  # Ctrl-C too: check() re-raises it
+                answer = function(*args)
+            except BaseException as exc:  # check() re-raises it
                 self.keep(exc)
                 return 1
+            return 1 if interrupt.interrupted else answer
         return guarded
 
     def invoke(self, function: Callable[..., int], *args: Any) -> int:
         _native.current_call.call = self
         try:
-            return function(*args, self.error_buffer, _ERROR_BYTES)
+            with self.interrupt:
+                return function(*args, self.error_buffer, _ERROR_BYTES)
         finally:
             _native.current_call.call = None
 

@@ -25,7 +25,8 @@ def _pandas() -> Any:
         import pandas
     except ImportError as exc:
         raise ImportError("tandrel's DataFrames need pandas, which is not installed "
-                          "(on Debian: apt-get install python3-pandas)") from exc
+                          "(pip install pandas, or on Debian: apt-get install python3-pandas)"
+                          ) from exc
     return pandas
 
 

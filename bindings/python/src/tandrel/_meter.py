@@ -174,9 +174,18 @@ class Meter:
         """The log files the meter answers for."""
         return [LogEntry.from_json(entry) for entry in self._document("tandrel_list_logs")["logs"]]
 
+    @staticmethod
+    def _datalog_file(file_id: int) -> int:
+        # The library reads any file as a data log: the event log would come
+        # out as events decoded into Param_N columns.
+        if not 1 <= operator.index(file_id) <= 16:
+            raise ValueError(f"data logs are files 1-16, not {file_id}; the event log is events()")
+        return operator.index(file_id)
+
     def datalog(self, file_id: int) -> LogStream[DatalogRecord]:
         """Data log `file_id` (1-16), record by record as it arrives."""
-        return LogStream(*self._log_call("tandrel_read_datalog", file_id), DatalogRecord.from_json)
+        return LogStream(*self._log_call("tandrel_read_datalog", self._datalog_file(file_id)),
+                         DatalogRecord.from_json)
 
     def events(self) -> LogStream[Event]:
         """The event log, event by event as it arrives."""
@@ -185,7 +194,8 @@ class Meter:
     def datalog_frame(self, file_id: int) -> pandas.DataFrame:
         """Data log `file_id` as a DataFrame: no, seq, timestamp (UTC), trigger
         and one float column per log column. Needs pandas."""
-        return _frames.read_frame(*self._log_call("tandrel_read_datalog", file_id),
+        return _frames.read_frame(*self._log_call("tandrel_read_datalog",
+                                                  self._datalog_file(file_id)),
                                   _frames.DATALOG_COLUMNS, with_values=True)
 
     def events_frame(self) -> pandas.DataFrame:
@@ -203,7 +213,8 @@ class Meter:
     def export_datalog(self, file_id: int, path: StrPath,
                        progress: Optional[Progress] = None) -> int:
         """Writes data log `file_id` to a CSV file; returns the records written."""
-        return self._export("tandrel_export_datalog_ex", file_id, path, progress)
+        return self._export("tandrel_export_datalog_ex", self._datalog_file(file_id), path,
+                            progress)
 
     def export_events(self, path: StrPath, progress: Optional[Progress] = None) -> int:
         """Writes the event log to a CSV file; returns the records written."""
