@@ -36,13 +36,7 @@ struct ConnectionArgs {
     double timeout_s = 0;   // 0: not given
 };
 
-struct Target {
-    std::string host;
-    std::string meter;    // "" until the meter's identity names it
-    std::string options;
-    std::string address;  // HOST or HOST:PORT, as a command line names the meter
-    bool check_model = true;  // the identity is still to be read (model_check.h)
-};
+using Target = tandrel_site::MeterTarget;
 
 // Throws UsageError when HOST:PORT and --port disagree or --timeout is out of range.
 Target resolve_target(const ConnectionArgs& args);

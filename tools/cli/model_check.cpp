@@ -1,9 +1,7 @@
 // The identity read and the choice of model that follows from it.
 #include "model_check.h"
 
-#include <cstdlib>
 #include <exception>
-#include <stdexcept>
 
 #include "site_names.h"
 #include "tandrel.h"
@@ -16,28 +14,6 @@ namespace {
 constexpr const char* PROBE_MODEL = "em235";
 
 }  // namespace
-
-long long model_id_of(const std::string& device_info) {
-    const std::string& text = parse_json(device_info)["model_id"].str();
-    char* end = nullptr;
-    long long id = std::strtoll(text.c_str(), &end, 10);
-    return text.empty() || *end != '\0' ? -1 : id;
-}
-
-std::string choose_model(const std::string& given, long long reported_id,
-                         const std::string& address) {
-    std::string reported = model_for_id(reported_id);
-    std::string what = "the meter at " + address + " reports model id " + std::to_string(reported_id);
-    if (given.empty()) {
-        if (reported.empty()) throw std::runtime_error(what + ", which is none of " + model_names_text());
-        return reported;
-    }
-    if (!read_alike(given, reported))
-        throw std::runtime_error(what + " (" +
-                                 (reported.empty() ? "none of " + model_names_text() : reported) +
-                                 "), not " + given);
-    return known_model(given);
-}
 
 Identity identify(Target& target) {
     Identity identity;

@@ -1,12 +1,27 @@
-// The site layer's meters, models and JSON reader under the tool's own
+// The site layer's meters, models, library calls and JSON reader under the tool's own
 // namespace: the commands use them as if they were the tool's.
 #pragma once
 
 #include "json_value.h"
+#include "document_call.h"
+#include "meter_session.h"
+#include "model_choice.h"
 #include "models.h"
 #include "site_file.h"
 
 namespace tandrel_cli {
+
+using tandrel_site::CallResult;
+using tandrel_site::DocumentCall;
+using tandrel_site::ErrorBuffer;
+using tandrel_site::fetch_document;
+using tandrel_site::MeterDocumentCall;
+using tandrel_site::needed_size;
+
+using tandrel_site::choose_model;
+using tandrel_site::MeterSession;
+using tandrel_site::model_id_of;
+using tandrel_site::SessionDocumentCall;
 
 using tandrel_site::JsonValue;
 using tandrel_site::json_string;

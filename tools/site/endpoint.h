@@ -14,6 +14,15 @@ public:
     explicit InputError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A meter as the library's calls take it.
+struct MeterTarget {
+    std::string host;
+    std::string meter;    // "" until the meter's identity names it
+    std::string options;
+    std::string address;  // HOST or HOST:PORT, as a command line or site file names the meter
+    bool check_model = true;  // the identity is still to be read (model_choice.h)
+};
+
 struct Endpoint {
     std::string host;
     int port = 0;  // 0: none in the text

@@ -3,11 +3,11 @@
 
 #include <exception>
 
-#include "model_check.h"
+#include "model_choice.h"
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
-CallResult MeterSession::open(Target& target) {
+CallResult MeterSession::open(MeterTarget& target) {
     ErrorBuffer err;
     const char* meter = target.meter.empty() ? nullptr : target.meter.c_str();
     session_ = tandrel_open(target.host.c_str(), meter, target.options.c_str(), err.data(), err.size());
@@ -29,4 +29,4 @@ CallResult MeterSession::fetch(SessionDocumentCall call) const {
     });
 }
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

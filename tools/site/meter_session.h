@@ -1,15 +1,15 @@
-// A library session on one meter, for the commands that make many calls on
-// it (`live --watch`, `collect`): one connection and one read of the meter's
-// identity and setup, instead of one of each per call. Opening it also checks
-// or learns the model, as identify() does (model_check.h), from the identity
-// the open has read anyway.
+// A library session on one meter, for the work that makes many calls on it
+// (`live --watch`, `collect`, `serve`): one connection and one read of the
+// meter's identity and setup, instead of one of each per call. Opening it
+// also checks or learns the model (model_choice.h), from the identity the
+// open has read anyway.
 #pragma once
 
-#include "arguments.h"
-#include "library_call.h"
+#include "document_call.h"
+#include "endpoint.h"
 #include "tandrel.h"
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
 // The session calls that write one document: session, out, err.
 using SessionDocumentCall = int(TANDREL_CALL*)(tandrel_session* session, char* out, int out_len,
@@ -27,7 +27,7 @@ public:
     // with none, so that the library reads the meter as the model its
     // identity names. Then target.meter is that model and check_model false.
     // Returns the session's device information, or the failure.
-    CallResult open(Target& target);
+    CallResult open(MeterTarget& target);
 
     CallResult fetch(SessionDocumentCall call) const;
     tandrel_session* handle() const { return session_; }
@@ -36,4 +36,4 @@ private:
     tandrel_session* session_ = nullptr;
 };
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site
