@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "commands.h"
+#include "library_json.h"
 #include "library_call.h"
 #include "log_transfer.h"
 #include "site_names.h"
@@ -33,8 +34,9 @@ void announce(const std::string& command_line) {
 int first_datalog(Target& target) {
     CallResult result = fetch_document(tandrel_list_logs, target);
     if (result.status < 0) return 0;
-    for (const ListedLog& log : listed_logs(parse_json(result.text)))
-        if (log.kind == LogKind::Datalog && log.file_id > 0 && log.records != 0) return log.file_id;
+    for (const tandrel_site::LogEntry& log : tandrel_site::log_entries(result.text))
+        if (log.kind == tandrel_site::LogKind::Datalog && log.file_id > 0 && log.records != 0)
+            return log.file_id;
     return 0;
 }
 

@@ -131,13 +131,4 @@ int export_log(Target& target, LogKind kind, int file_id, const std::string& csv
     return code;
 }
 
-std::vector<ListedLog> listed_logs(const JsonValue& directory) {
-    std::vector<ListedLog> logs;
-    for (const auto& log : directory["logs"].items) {
-        LogKind kind = log["type"].str() == "datalog" ? LogKind::Datalog : LogKind::Eventlog;
-        logs.push_back({kind, log["file_id"].integer(), log["records"].integer()});
-    }
-    return logs;
-}
-
 }  // namespace tandrel_cli

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "arguments.h"
 #include "site_names.h"
@@ -38,15 +37,5 @@ int stream_log(Target& target, LogKind kind, int file_id, bool json);
 // and the message says how many records the file kept.
 int export_log(Target& target, LogKind kind, int file_id, const std::string& csv_path,
                bool json);
-
-// One entry of the library's log directory document.
-struct ListedLog {
-    LogKind kind;
-    int file_id;
-    int records;  // -1: the meter did not say
-};
-
-// The entries of a directory document, in its order.
-std::vector<ListedLog> listed_logs(const JsonValue& directory);
 
 }  // namespace tandrel_cli

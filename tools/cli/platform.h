@@ -31,9 +31,4 @@ TerminalSize terminal_size(std::FILE* stream);
 // starting with `prefix`; throws std::runtime_error when it cannot.
 std::string make_temp_dir(const std::string& prefix);
 
-// Swaps two existing directories in one step, so that no moment sees either
-// name missing. Returns false, having changed nothing, where the system or the
-// file system cannot; the caller then renames one after the other.
-bool exchange_directories(const std::string& a, const std::string& b);
-
 }  // namespace tandrel_cli

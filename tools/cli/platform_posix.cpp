@@ -1,9 +1,6 @@
-// POSIX side of platform.h: sigaction, isatty, the window size, mkdtemp,
-// and renameat2 where the C library has it.
+// POSIX side of platform.h: sigaction, isatty, the window size, mkdtemp.
 #include "platform.h"
 
-#include <fcntl.h>   // AT_FDCWD
-#include <stdio.h>   // renameat2, RENAME_EXCHANGE
 #include <stdlib.h>  // mkdtemp
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -51,16 +48,6 @@ std::string make_temp_dir(const std::string& prefix) {
     if (mkdtemp(name.data()) == nullptr)
         throw std::runtime_error("cannot create a directory in /tmp");
     return name.data();
-}
-
-bool exchange_directories(const std::string& a, const std::string& b) {
-#ifdef RENAME_EXCHANGE
-    return renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
-#else
-    (void)a;
-    (void)b;
-    return false;
-#endif
 }
 
 }  // namespace tandrel_cli

@@ -55,7 +55,4 @@ std::string make_temp_dir(const std::string& prefix) {
     throw std::runtime_error(std::string("cannot create a directory in ") + base);
 }
 
-// MoveFileEx swaps nothing: the caller renames one folder after the other.
-bool exchange_directories(const std::string&, const std::string&) { return false; }
-
 }  // namespace tandrel_cli

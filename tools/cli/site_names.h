@@ -2,6 +2,7 @@
 // namespace: the commands use them as if they were the tool's.
 #pragma once
 
+#include "collect_report.h"
 #include "json_value.h"
 #include "document_call.h"
 #include "meter_session.h"
@@ -32,6 +33,10 @@ using tandrel_site::model_for_id;
 using tandrel_site::model_names;
 using tandrel_site::model_names_text;
 using tandrel_site::read_alike;
+
+using tandrel_site::folder_state_name;
+using tandrel_site::status_name;
+using tandrel_site::stored_text;
 
 using tandrel_site::meter_dir_name;
 using tandrel_site::meter_endpoint;

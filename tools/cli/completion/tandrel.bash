@@ -38,7 +38,7 @@ _tandrel() {
         events) options="$connection --file --csv --json" ;;
         export-em133) options="--set-clock --clock-param --force-model --json" ;;
         diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
-        collect) options="-o --out -j --jobs -t --timeout --json" ;;
+        collect) options="-o --out --db -j --jobs -t --timeout --json" ;;
         history) options="--meter --model --log --from --to --json --csv" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "meter_folder.h"
-#include "platform.h"
+#include "support/temp_dir.h"
 
-namespace tandrel_cli {
+namespace tandrel_site {
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,7 +66,8 @@ const Case CASES[] = {
 };
 
 TEST(MeterFolder, ReplacedWholeKeptOnFailureRepairedAfterACrash) {
-    fs::path scratch = make_temp_dir("tandrel-folder-test-");
+    tandrel::testing::TempDir dir;
+    const fs::path& scratch = dir.path();
     int number = 0;
     for (const Case& c : CASES) {
         for (bool one_step : {true, false}) {
@@ -81,16 +82,15 @@ TEST(MeterFolder, ReplacedWholeKeptOnFailureRepairedAfterACrash) {
             EXPECT_EQ(folder_state_name(state), std::string(folder_state_name(c.state))) << c.before;
         }
     }
-    fs::remove_all(scratch);
 }
 
 // A folder that cannot be created is the meter's failure, not the tool's crash.
 TEST(MeterFolder, RefusesWhatItCannotCreate) {
-    fs::path scratch = make_temp_dir("tandrel-folder-test-");
+    tandrel::testing::TempDir dir;
+    const fs::path& scratch = dir.path();
     std::ofstream(scratch / "file") << "x";
     EXPECT_THROW(MeterFolder(scratch / "file" / "NAME"), std::runtime_error);
-    fs::remove_all(scratch);
 }
 
 }  // namespace
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

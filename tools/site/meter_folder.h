@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-namespace tandrel_cli {
+namespace tandrel_site {
 
 // What NAME holds once the meter is done.
 enum class FolderState {
@@ -48,4 +48,4 @@ private:
     bool swap_in_one_step_;
 };
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site

@@ -5,9 +5,9 @@
 #include <string>
 #include <system_error>
 
-#include "platform.h"
+#include "directory_swap.h"
 
-namespace tandrel_cli {
+namespace tandrel_site {
 namespace {
 
 namespace fs = std::filesystem;
@@ -103,4 +103,4 @@ FolderState MeterFolder::abandon() noexcept {
     return ec ? FolderState::None : FolderState::Partial;
 }
 
-}  // namespace tandrel_cli
+}  // namespace tandrel_site
