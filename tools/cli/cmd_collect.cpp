@@ -79,7 +79,10 @@ std::string outcome_text(const MeterReport& report, const CollectOptions& option
 std::string result_text(const MeterReport& report, const CollectOptions& options) {
     std::string text = outcome_text(report, options);
     bool stopped = report.status == MeterStatus::Failed || report.status == MeterStatus::Cancelled;
-    if (stopped && !options.db_target.empty()) text += " (" + stored_text(report) + " kept)";
+    if (stopped && !options.db_target.empty())
+        text += report.new_records == 0 && report.new_events == 0
+                    ? " (nothing new stored)"
+                    : " (" + stored_text(report) + " kept)";
     if (report.status == MeterStatus::Ok || report.folder != FolderState::Previous) return text;
     return text + (text.empty() ? "" : " ") + "(folder kept from the previous run)";
 }
