@@ -162,6 +162,7 @@ std::vector<MeterReport> collect_site(const SiteFile& site, const CollectOptions
                                       CollectObserver& observer, std::atomic<bool>& stop) {
     const std::vector<SiteMeter>& meters = site.meters;
     make_out_dir(options.out_dir);
+    if (meters.empty()) return {};
     size_t jobs = std::min(static_cast<size_t>(std::max(options.jobs, 1)), meters.size());
     std::vector<Destinations> slots;
     for (size_t slot = 0; slot < jobs; ++slot) slots.push_back(make_destinations(options));
