@@ -92,7 +92,7 @@ internal static class DotnetStreamBench
         }
         Console.WriteLine("Measured {0} on {1} (load average {2} at start, {3} at the end) with `{4}`: " +
             "{5:N0} records of 8 columns a pass, best of {6}.", started, Machine(), loadBefore, LoadAverage(),
-            "mono build/bindings/dotnet/dotnet_stream_bench.exe --passes " + passes + " --per-block " + opts["--per-block"],
+            "dotnet_stream_bench.exe --passes " + passes + " --per-block " + opts["--per-block"],
             RecordsPerLog * Files.Length, passes);
         Table("Records per second, wall time:", sizes, best, 0);
         Table("Records per second of this process's CPU time (the simulator is another process):", sizes, best, 1);
