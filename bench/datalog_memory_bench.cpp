@@ -3,6 +3,7 @@
 // the export reads to the end). Each export runs in a fresh process against
 // a simulator in another process, so the peak resident size seen is the
 // export's own. Streaming means the two peaks differ by well under 1 MiB.
+// Prints a Markdown table.
 #if __has_include(<sys/resource.h>) && __has_include(<sys/wait.h>)
 
 #include <sys/resource.h>
@@ -105,14 +106,15 @@ Measurement run(int records) {
 int main() {
     const Measurement small = run(1000);
     const Measurement large = run(1000000);
+    std::printf("| records | peak KiB | baseline KiB | growth KiB | s | records/s |\n"
+                "|---:|---:|---:|---:|---:|---:|\n");
     for (const Measurement& m : {small, large}) {
-        std::printf("%8d records: peak %ld KiB (baseline %ld KiB, growth %ld KiB), %.1f s, "
-                    "%.0f records/s\n",
-                    m.records, m.peak_kib, m.baseline_kib, m.peak_kib - m.baseline_kib, m.seconds,
+        std::printf("| %d | %ld | %ld | %ld | %.1f | %.0f |\n", m.records, m.peak_kib,
+                    m.baseline_kib, m.peak_kib - m.baseline_kib, m.seconds,
                     m.seconds > 0 ? m.records / m.seconds : 0.0);
     }
     const long difference = large.peak_kib - small.peak_kib;
-    std::printf("peak difference: %ld KiB (%s 1024 KiB)\n", difference,
+    std::printf("\nThe two peaks differ by %ld KiB (%s 1024 KiB).\n", difference,
                 difference < 1024 ? "below" : "NOT below");
     return small.records == 1000 && large.records == 1000000 && difference < 1024 ? 0 : 1;
 }

@@ -2,7 +2,8 @@
 """Turns one run's Google Benchmark files (and callgrind profiles) into the
 performance table: medians of the repetitions, ratios against libmodbus and
 against requests x the bare loopback round trip, and requests per call next to
-the least number their request sequence allows."""
+the least number their request sequence allows. Prints the Markdown of the
+performance section of docs/performance.md (scripts/bench.sh writes it there)."""
 import argparse
 import glob
 import json
@@ -102,16 +103,6 @@ def get(runs, name):
     return r if r and "error" not in r else None
 
 
-def plain_outputs(raw_dir):
-    """Printed lines of the benchmarks that write no result file."""
-    out = {}
-    for path in sorted(glob.glob(os.path.join(raw_dir, "*_bench.txt"))):
-        if not os.path.exists(path[:-4] + ".json"):
-            with open(path) as f:
-                out[os.path.basename(path)[:-4]] = f.read().strip("\n")
-    return out
-
-
 def transport_rows(runs, rtt):
     rows = []
     for n in (1, 120, 1000, 10000):
@@ -184,7 +175,9 @@ def other_rows(runs):
         if r.get("exe") in MINE or "error" in r:
             continue
         counters = {k: v for k, v in r.items() if k not in IGNORED and isinstance(v, (int, float))}
-        rows.append({"benchmark": name, "exe": r["exe"], "time_ns": r["ns"], "counters": counters})
+        cpu_ns = r.get("cpu_time", 0) * UNIT_NS[r.get("time_unit", "ns")]
+        rows.append({"benchmark": name, "exe": r["exe"], "time_ns": r["ns"], "cpu_ns": cpu_ns,
+                     "counters": counters})
     return rows
 
 
@@ -269,31 +262,19 @@ def markdown(result):
                 "waiting on the socket and the simulator, which is why the same frames replayed over a",
                 "bare socket take about as long as the calls themselves."]
     if result["other"]:
-        out += ["", "The other benchmarks of bench/ (medians; formatting without the network, the simulator):", ""]
-        out += table(["benchmark", "time", "counters"],
-                     [[r["benchmark"], "%.0f ns" % r["time_ns"],
+        out += ["", "The other benchmarks of bench/ (medians; formatting without the network, the simulator;",
+                "CPU is the benchmark thread's, which other work on the machine does not lengthen):", ""]
+        out += table(["benchmark", "wall", "CPU", "counters"],
+                     [[r["benchmark"], "%.0f ns" % r["time_ns"], "%.0f ns" % r["cpu_ns"],
                        ", ".join("%s=%s" % (k, fmt_counter(v)) for k, v in r["counters"].items())]
                       for r in result["other"]])
-    for name, text in result["printed"].items():
-        out += ["", "`%s`:" % name, "", "```", text, "```"]
     return "\n".join(out) + "\n"
-
-
-def update_readme(path, text):
-    with open(path) as f:
-        readme = f.read()
-    start, end = "<!-- section: performance -->", "<!-- /section: performance -->"
-    a, b = readme.index(start) + len(start), readme.index(end)
-    section = "\n## Benchmarks: `bash scripts/bench.sh`\n\n" + text + "\n"
-    with open(path, "w") as f:
-        f.write(readme[:a] + section + readme[b:])
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("raw_dir")
     ap.add_argument("--json", required=True)
-    ap.add_argument("--readme")
     ap.add_argument("--repetitions", default="5")
     args = ap.parse_args()
     runs, context = load_runs(args.raw_dir)
@@ -308,7 +289,6 @@ def main():
               "transport": transport_rows(runs, rtt), "transfer": transfer_rows(runs, rtt_mean),
               "operations": operation_rows(runs, rtt, connect), "other": other_rows(runs),
               "instructions": instructions_per_record(args.raw_dir),
-              "printed": plain_outputs(args.raw_dir),
               "errors": {k: v["error"] for k, v in runs.items() if "error" in v}}
     with open(args.json, "w") as f:
         json.dump(result, f, indent=1)
@@ -316,8 +296,6 @@ def main():
     print(text)
     for name, message in result["errors"].items():
         print("benchmark %s failed: %s" % (name, message), file=sys.stderr)
-    if args.readme:
-        update_readme(args.readme, text)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,13 @@
 // A log stream as an enumeration. The library pushes lines into a callback
 // from a call that owns its thread's stack, so the call runs on a thread of
-// its own and hands each line over to the consumer: it is held inside the
-// callback until the consumer asks for the next line, and leaving the
-// enumeration makes the callback answer "stop", which ends the call and closes
-// its connection before Dispose returns. No line is read ahead.
+// its own and hands the lines over to the consumer: it runs at most a few
+// dozen lines ahead, then waits inside the callback until the consumer has
+// taken them, and leaving the enumeration makes the callback answer "stop",
+// which ends the call and closes its connection before Dispose returns.
 using System;
 using System.Collections;
 using System.Collections.Generic;
+using System.Diagnostics;
 using System.Runtime.ExceptionServices;
 using System.Runtime.InteropServices;
 using System.Threading;
@@ -37,12 +38,22 @@ namespace Tandrel
 
         // What the consumer and the call's thread share. The thread holds only
         // this, so an abandoned Reader is collected and its finalizer stops the call.
+        // Lines cross in batches: a wake-up of the other thread costs tens of
+        // microseconds, far more than a line, so neither side is woken per line.
         private sealed class Handoff
         {
+            // Lines the call may run ahead of the consumer: bounded, so that a
+            // consumer that stops early has cost the meter few requests.
+            internal const int AheadLimit = 32;
+            // The consumer waits for half of that, but no longer than a blink
+            // after the first line came, so a slow meter's lines arrive promptly.
+            private const int Batch = AheadLimit / 2;
+            private static readonly TimeSpan Gather = TimeSpan.FromMilliseconds(20);
+
             private readonly object gate = new object();
-            private string line;
-            private bool hasLine;
-            private bool wanted;
+            private List<string> lines = new List<string>(AheadLimit);
+            private bool consumerWaiting;
+            private bool callWaiting;
             private bool stop;
             private bool finished;
 
@@ -65,31 +76,44 @@ namespace Tandrel
                 }
                 lock (gate)
                 {
-                    while (!wanted && !stop) Monitor.Wait(gate);
+                    while (lines.Count >= AheadLimit && !stop)
+                    {
+                        callWaiting = true;
+                        Monitor.Wait(gate);
+                        callWaiting = false;
+                    }
                     if (stop) return 1;
-                    line = s;
-                    hasLine = true;
-                    wanted = false;
-                    Monitor.PulseAll(gate);
-                    // The call stays paused while the consumer holds the line.
-                    while (!wanted && !stop) Monitor.Wait(gate);
-                    return stop ? 1 : 0;
+                    lines.Add(s);
+                    if (consumerWaiting && (lines.Count == 1 || lines.Count == Batch)) Monitor.PulseAll(gate);
+                    return 0;
                 }
             }
 
-            // Runs on the consumer's thread; false once the call has ended.
-            internal bool Take(out string next)
+            // Runs on the consumer's thread: the lines that arrived, in `into`
+            // (emptied first); none only once the call has ended.
+            internal void Take(ref List<string> into)
             {
+                into.Clear();
                 lock (gate)
                 {
-                    wanted = true;
-                    Monitor.PulseAll(gate);
-                    while (!hasLine && !finished) Monitor.Wait(gate);
-                    next = line;
-                    line = null;
-                    if (!hasLine) return false;
-                    hasLine = false;
-                    return true;
+                    var clock = new Stopwatch();
+                    while (!finished && lines.Count < Batch)
+                    {
+                        TimeSpan wait = Timeout.InfiniteTimeSpan;
+                        if (lines.Count > 0)
+                        {
+                            if (!clock.IsRunning) clock.Start();
+                            wait = Gather - clock.Elapsed;
+                            if (wait <= TimeSpan.Zero) break;
+                        }
+                        consumerWaiting = true;
+                        Monitor.Wait(gate, wait);
+                        consumerWaiting = false;
+                    }
+                    List<string> taken = lines;
+                    lines = into;
+                    into = taken;
+                    if (callWaiting) Monitor.PulseAll(gate);
                 }
             }
 
@@ -98,6 +122,7 @@ namespace Tandrel
                 lock (gate)
                 {
                     stop = true;
+                    lines.Clear();
                     Monitor.PulseAll(gate);
                 }
             }
@@ -117,6 +142,8 @@ namespace Tandrel
             private readonly StreamCall call;
             private readonly Handoff handoff = new Handoff();
             private Thread thread;
+            private List<string> batch = new List<string>(Handoff.AheadLimit);
+            private int next;
             private string current;
             private bool ended;
 
@@ -144,7 +171,17 @@ namespace Tandrel
             {
                 if (ended) return false;
                 if (thread == null) Start();
-                if (handoff.Take(out current)) return true;
+                if (next == batch.Count)
+                {
+                    handoff.Take(ref batch);
+                    next = 0;
+                }
+                if (next < batch.Count)
+                {
+                    current = batch[next++];
+                    return true;
+                }
+                current = null;
                 ended = true;
                 thread.Join();
                 GC.SuppressFinalize(this);
@@ -162,6 +199,7 @@ namespace Tandrel
             {
                 ended = true;
                 current = null;
+                batch.Clear();
                 handoff.RequestStop();
                 if (thread != null) thread.Join();
                 GC.SuppressFinalize(this);
