@@ -139,10 +139,7 @@ void measure(const char* name, Fresh fresh, const std::vector<std::string>& line
             rates[2 * i + 1].push_back(RECORDS / clocks[i].cpu);
         }
     }
-    std::printf(
-        "%-10s records/s (wall, per CPU second): into an empty store %.0f, %.0f; again, "
-        "all stored %.0f, %.0f; from the library's JSON lines %.0f, %.0f\n",
-        name, median(rates[0]), median(rates[1]), median(rates[2]), median(rates[3]),
+    std::printf("| %s | %.0f | %.0f | %.0f | %.0f | %.0f | %.0f |\n", name, median(rates[0]), median(rates[1]), median(rates[2]), median(rates[3]),
         median(rates[4]), median(rates[5]));
     std::fflush(stdout);
 }
@@ -165,6 +162,10 @@ long peak_kib(const std::string& target, const std::vector<std::string>& lines, 
 }  // namespace
 
 int main() {
+    // The table as docs/performance.md shows it (scripts/bench.sh --readme).
+    std::printf(
+        "| store | empty store, wall | per CPU second | again, all stored, wall | per CPU second "
+        "| from JSON lines, wall | per CPU second |\n|---|---:|---:|---:|---:|---:|---:|\n");
     std::vector<std::string> lines;
     for (int i = 0; i < RECORDS; ++i) lines.push_back(record_line(i));
     // The SQLite files on the disk the benchmark runs from, not on a memory file system.
@@ -186,6 +187,7 @@ int main() {
         },
         lines);
 
+    std::printf("\nPeak memory of a fresh process storing the log, and ten times as many records:\n\n```\n");
     for (const char* kind : {"SQLite", "PostgreSQL"}) {
         long small = 0, large = 0;
         for (int records : {RECORDS, 10 * RECORDS}) {
@@ -198,6 +200,7 @@ int main() {
         std::printf("%-10s peak memory %ld MiB storing %d records, %ld MiB storing %d\n", kind,
                     small, RECORDS, large, 10 * RECORDS);
     }
+    std::printf("```\n");
     std::filesystem::remove_all(dir);
     return 0;
 }
