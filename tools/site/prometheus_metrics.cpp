@@ -9,7 +9,7 @@ constexpr UnitConversion KILO{1, 3};     // kW to W, kvar to var, kVA to VA
 constexpr UnitConversion PERCENT{1, -2};  // % to a ratio
 // kWh to J, kvarh to var s, kVAh to VA s: 3.6e6 exactly. Prometheus' base
 // unit of time is the second, also where the meter counts hours.
-constexpr UnitConversion KWH{36, 5};
+constexpr UnitConversion KILO_HOURS{36, 5};
 
 }  // namespace
 
@@ -118,15 +118,15 @@ const PointMetric* point_metric(int pid) {
         {5379, "voltage_unbalance_ratio", "", PERCENT},
         {5380, "current_unbalance_ratio", "", PERCENT},
         {5390, "leakage_current_amperes", "", SAME},
-        {5888, "active_energy_import_joules_total", "", KWH},
-        {5889, "active_energy_export_joules_total", "", KWH},
-        {5890, "active_energy_net_joules", "", KWH},
-        {5891, "active_energy_joules_total", "", KWH},
-        {5892, "reactive_energy_import_volt_ampere_reactive_seconds_total", "", KWH},
-        {5893, "reactive_energy_export_volt_ampere_reactive_seconds_total", "", KWH},
-        {5894, "reactive_energy_net_volt_ampere_reactive_seconds", "", KWH},
-        {5895, "reactive_energy_volt_ampere_reactive_seconds_total", "", KWH},
-        {5896, "apparent_energy_volt_ampere_seconds_total", "", KWH},
+        {5888, "active_energy_import_joules_total", "", KILO_HOURS},
+        {5889, "active_energy_export_joules_total", "", KILO_HOURS},
+        {5890, "active_energy_net_joules", "", KILO_HOURS},
+        {5891, "active_energy_joules_total", "", KILO_HOURS},
+        {5892, "reactive_energy_import_volt_ampere_reactive_seconds_total", "", KILO_HOURS},
+        {5893, "reactive_energy_export_volt_ampere_reactive_seconds_total", "", KILO_HOURS},
+        {5894, "reactive_energy_net_volt_ampere_reactive_seconds", "", KILO_HOURS},
+        {5895, "reactive_energy_volt_ampere_reactive_seconds_total", "", KILO_HOURS},
+        {5896, "apparent_energy_volt_ampere_seconds_total", "", KILO_HOURS},
     };
     for (const PointMetric& point : POINTS)
         if (point.pid == pid) return &point;

@@ -66,15 +66,17 @@ ListenAddress parse_listen(const std::string& text) {
 Service::Service(const ServeSettings& settings)
     : settings_(settings), listen_(parse_listen(settings.listen)), meters_(load_site()) {}
 
+// Every bad line but the last is logged; the last is the exception's message.
 std::vector<PolledMeter> Service::load_site() const {
     const std::string& path = settings_.site_path;
     SiteFile site = parse_site_file(read_text(path));
-    for (const SiteError& error : site.errors)
-        log_line(LogLevel::Error, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") +
-                                      ": " + error.message);
-    if (!site.errors.empty())
-        throw InputError(path + ": " + std::to_string(site.errors.size()) + " bad line(s)");
-    if (site.meters.empty()) throw InputError(path + ": names no meter");
+    std::string message;
+    for (const SiteError& error : site.errors) {
+        if (!message.empty()) log_line(LogLevel::Error, message);
+        message = path + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                  error.message;
+    }
+    if (!message.empty()) throw InputError(message);
     const int timeout_ms = static_cast<int>(settings_.timeout.count());
     return poll_plan(site.meters, settings_.per_host, timeout_ms);
 }

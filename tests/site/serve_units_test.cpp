@@ -1,0 +1,62 @@
+// The pure pieces of `serve`: exact unit conversion and how units behind one
+// address share the per-host connections.
+#include <gtest/gtest.h>
+
+#include "decimal_text.h"
+#include "poll_plan.h"
+#ifdef TANDREL_HAS_SERVE
+#include "service_log.h"
+#endif
+
+namespace tandrel_site {
+namespace {
+
+TEST(ScaleDecimal, Table) {
+    const struct {
+        const char* text;
+        long long multiplier;
+        int power;
+        const char* scaled;
+    } CASES[] = {
+        {"8.402", 1, 3, "8402"},          {"0.5", 1, 3, "500"},
+        {"2.1", 1, -2, "0.021"},          {"100", 1, -2, "1"},
+        {"74566.044", 36, 5, "268437758400"}, {"-0.001", 1, 3, "-1"},
+        {"-0.000", 1, 3, "0"},           {"230.50", 1, 0, "230.5"},
+        {"0.0625", 1, -1, "0.00625"},     {"999999999999999999", 36, 5, ""},
+        {"1e3", 1, 0, ""},                {"1.2.3", 1, 0, ""},
+        {"-", 1, 0, ""},                  {"", 1, 0, ""},
+    };
+    for (const auto& c : CASES)
+        EXPECT_EQ(scale_decimal(c.text, c.multiplier, c.power), c.scaled) << c.text;
+}
+
+TEST(PollPlan, UnitsBehindOneAddressShareThePerHostConnections) {
+    SiteFile site = parse_site_file("10.0.0.1 em235 1\n10.0.0.1 em235 2\n10.0.0.2\n"
+                                    "10.0.0.1 em235 3\n10.0.0.1:503 em133 force-model\n");
+    std::vector<PolledMeter> plan = poll_plan(site.meters, 2, 4000);
+    const char* const EXPECTED[][2] = {
+        {"10.0.0.1:502/1", R"({"port":502,"unit_id":1,"timeout_ms":4000,"connection":1})"},
+        {"10.0.0.1:502/2", R"({"port":502,"unit_id":2,"timeout_ms":4000,"connection":2})"},
+        {"10.0.0.2:502/1", R"({"port":502,"unit_id":1,"timeout_ms":4000,"connection":1})"},
+        {"10.0.0.1:502/3", R"({"port":502,"unit_id":3,"timeout_ms":4000,"connection":1})"},
+        {"10.0.0.1:503/1", R"({"port":503,"unit_id":1,"timeout_ms":4000,"connection":1})"},
+    };
+    ASSERT_EQ(plan.size(), 5u);
+    for (size_t i = 0; i < plan.size(); ++i) {
+        EXPECT_EQ(plan[i].name, EXPECTED[i][0]);
+        EXPECT_EQ(plan[i].target.options, EXPECTED[i][1]);
+    }
+    EXPECT_FALSE(plan[4].target.check_model);
+    EXPECT_EQ(plan[4].target.meter, "em133");
+}
+
+#ifdef TANDREL_HAS_SERVE
+TEST(ServiceLog, JournalPriorityOnlyOffATerminal) {
+    EXPECT_EQ(log_text(LogLevel::Error, "x", false), "<3>tandrel: error: x\n");
+    EXPECT_EQ(log_text(LogLevel::Warning, "x", true), "tandrel: warning: x\n");
+    EXPECT_EQ(log_text(LogLevel::Info, "x", false), "<6>tandrel: x\n");
+}
+#endif
+
+}  // namespace
+}  // namespace tandrel_site
