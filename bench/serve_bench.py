@@ -66,6 +66,7 @@ def main():
     parser.add_argument("--every", type=float, default=10)
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--per-host", type=int, default=4)
+    parser.add_argument("--workers", type=int, default=8)
     args = parser.parse_args()
 
     started = datetime.datetime.now().strftime("%Y-%m-%d %H:%M")
@@ -79,7 +80,7 @@ def main():
         log = open(os.path.join(work, "log.txt"), "w+")
         serve = subprocess.Popen([args.tandrel, "serve", site, "--listen", "127.0.0.1:0",
                                   "--live-every", str(args.every), "--per-host",
-                                  str(args.per_host)], stderr=log)
+                                  str(args.per_host), "--workers", str(args.workers)], stderr=log)
         try:
             port = None
             while port is None:
@@ -89,8 +90,11 @@ def main():
                 port = found and int(found[1])
             while totals(port)[0]["up"] < args.meters:
                 time.sleep(1)
-            first, _, _ = totals(port)
+            # The window runs from one scrape's counts to the next's; the CPU of
+            # the first scrape, inside it, is measured and taken out.
             cpu0, t0 = cpu_seconds(serve.pid), time.monotonic()
+            first, _, _ = totals(port)
+            scrape_cpu = cpu_seconds(serve.pid) - cpu0
             time.sleep(args.seconds)
             cpu1, wall = cpu_seconds(serve.pid), time.monotonic() - t0
             last, scrape, size = totals(port)
@@ -101,12 +105,13 @@ def main():
                 sim.terminate()
                 sim.wait(30)
     polls = last["polls_total"] - first["polls_total"]
-    cpu = cpu1 - cpu0  # the scrapes before and after the window are outside it
+    cpu = cpu1 - cpu0 - scrape_cpu
     print("Measured %s on %s with bench/serve_bench.py: %d meters, unit ids of %d "
           "tandrel-sim processes each answering every request after %d ms, polled every %g s "
-          "(--per-host %d, 8 workers) for %.0f s after all answered once. CPU is the service's "
-          "process alone.\n" % (started, about, args.meters, args.sims, args.delay_ms, args.every,
-                                args.per_host, wall))
+          "(--per-host %d, --workers %d) for %.0f s after all answered once. CPU is the service's "
+          "process alone, without the scrapes; a scrape took %.2f s of CPU.\n" % (
+              started, about, args.meters, args.sims, args.delay_ms, args.every, args.per_host,
+              args.workers, wall, scrape_cpu))
     print("| meters | polls | expected | failures | skipped | CPU s | CPU us per poll | "
           "share of a core | one /metrics scrape |")
     print("|---|---|---|---|---|---|---|---|---|")

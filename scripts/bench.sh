@@ -60,6 +60,11 @@ cmake --build "$build" --target tandrel_cli tandrel-sim -j2 >/dev/null
 /usr/bin/python3 bench/collect_bench.py --tandrel "$build/tools/cli/tandrel" \
   --sim "$build/tools/sim/tandrel-sim" | tee bench/results/collect.md
 
+# tandrel serve polling 1,000 meters that answer after 5 ms: CPU per poll.
+echo "== serve_bench" >&2
+/usr/bin/python3 bench/serve_bench.py --tandrel "$build/tools/cli/tandrel" \
+  --sim "$build/tools/sim/tandrel-sim" | tee bench/results/serve.md
+
 # The Python package against the C call alone; it needs the simulator of the
 # ordinary build (the test command's build/), so it runs only when that exists.
 if [[ -x build/tools/sim/tandrel-sim && -e build/src/libtandrel.so.1 ]]; then

@@ -33,7 +33,8 @@ struct PollSettings {
 class PollScheduler {
 public:
     PollScheduler(SiteState& state, PollSettings settings);
-    ~PollScheduler() { stop(std::chrono::milliseconds(0)); }
+    // Waits for the workers: a poll inside a session's open ends by its time-out.
+    ~PollScheduler() { stop(std::chrono::hours(1)); }
     PollScheduler(const PollScheduler&) = delete;
     PollScheduler& operator=(const PollScheduler&) = delete;
 
