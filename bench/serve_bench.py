@@ -53,6 +53,7 @@ def totals(port):
     for name in ("polls_total", "poll_failures_total", "polls_skipped_total", "up"):
         sums[name] = sum(float(v) for v in re.findall(r"^tandrel_meter_%s\{.*\} (\S+)$" % name,
                                                       text, re.M))
+    sums["rss"] = float(re.search(r"^process_resident_memory_bytes (\S+)$", text, re.M)[1])
     return sums, scrape, len(text)
 
 
@@ -113,13 +114,13 @@ def main():
               started, about, args.meters, args.sims, args.delay_ms, args.every, args.per_host,
               args.workers, wall, scrape_cpu))
     print("| meters | polls | expected | failures | skipped | CPU s | CPU us per poll | "
-          "share of a core | one /metrics scrape |")
-    print("|---|---|---|---|---|---|---|---|---|")
-    print("| %d | %d | %d | %d | %d | %.2f | %.0f | %.3f | %.2f s, %.1f MB |" % (
+          "share of a core | one /metrics scrape | resident memory |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    print("| %d | %d | %d | %d | %d | %.2f | %.0f | %.3f | %.2f s, %.1f MB | %.0f MB |" % (
         args.meters, polls, args.meters * int(wall / args.every),
         last["poll_failures_total"] - first["poll_failures_total"],
         last["polls_skipped_total"] - first["polls_skipped_total"], cpu,
-        cpu / polls * 1e6 if polls else 0, cpu / wall, scrape, size / 1e6))
+        cpu / polls * 1e6 if polls else 0, cpu / wall, scrape, size / 1e6, last["rss"] / 1e6))
 
 
 if __name__ == "__main__":
