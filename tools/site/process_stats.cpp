@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,29 +34,42 @@ double open_fd_count() {
     return count - 1;  // the directory's own descriptor, open while it is listed
 }
 
+// The fields of /proc/self/stat that the metrics take; see proc(5).
+struct StatFields {
+    double utime = 0, stime = 0, start_ticks = 0, vsize = 0, rss_pages = 0;
+};
+
+bool read_stat_fields(StatFields& out) {
+    std::ifstream in("/proc/self/stat");
+    std::string line;
+    const size_t paren = std::getline(in, line) ? line.rfind(')') : std::string::npos;
+    if (paren == std::string::npos || paren + 2 > line.size()) return false;
+    // The command name in parentheses may hold spaces: the fields start after its ')'.
+    std::istringstream fields(line.substr(paren + 2));
+    double* const WANTED[] = {&out.utime, &out.stime, &out.start_ticks, &out.vsize, &out.rss_pages};
+    const int NUMBERS[] = {14, 15, 22, 23, 24};
+    std::string field;
+    int found = 0;
+    for (int number = 3; found < 5 && fields >> field; ++number) {
+        if (number != NUMBERS[found]) continue;
+        char* end = nullptr;
+        *WANTED[found++] = std::strtod(field.c_str(), &end);
+        if (*end != '\0') return false;
+    }
+    return found == 5;
+}
+
 }  // namespace
 
 ProcessStats read_process_stats() {
     ProcessStats stats;
-    std::ifstream in("/proc/self/stat");
-    std::string line;
-    if (!std::getline(in, line)) return stats;
-    // The command name in parentheses may hold spaces: the fields start after its ')'.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double utime = 0, stime = 0, start_ticks = 0, vsize = 0, rss_pages = 0;
-    for (int number = 3; fields >> field; ++number) {
-        if (number == 14) utime = std::stod(field);
-        if (number == 15) stime = std::stod(field);
-        if (number == 22) start_ticks = std::stod(field);
-        if (number == 23) vsize = std::stod(field);
-        if (number == 24) rss_pages = std::stod(field);
-    }
+    StatFields f;
+    if (!read_stat_fields(f)) return stats;
     const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
-    stats.cpu_seconds = (utime + stime) / ticks;
-    stats.start_time_seconds = boot_time() + start_ticks / ticks;
-    stats.virtual_bytes = vsize;
-    stats.resident_bytes = rss_pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+    stats.cpu_seconds = (f.utime + f.stime) / ticks;
+    stats.start_time_seconds = boot_time() + f.start_ticks / ticks;
+    stats.virtual_bytes = f.vsize;
+    stats.resident_bytes = f.rss_pages * static_cast<double>(sysconf(_SC_PAGESIZE));
     stats.open_fds = open_fd_count();
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0) stats.max_fds = static_cast<double>(limit.rlim_cur);

@@ -14,6 +14,8 @@
 
 namespace tandrel_site {
 
+class PollScheduler;
+
 struct ServeSettings {
     std::string site_path;
     std::string listen = "127.0.0.1:9733";
@@ -54,7 +56,7 @@ public:
 
 private:
     std::vector<PolledMeter> load_site() const;
-    void reload(class PollScheduler& scheduler);
+    void reload(PollScheduler& scheduler);
 
     ServeSettings settings_;
     ListenAddress listen_;
