@@ -1,9 +1,13 @@
-// The pure pieces of `serve`: exact unit conversion and how units behind one
-// address share the per-host connections.
+// The pure pieces of `serve`: exact unit conversion, the exposition text, and
+// how units behind one address share the per-host connections.
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 #include "decimal_text.h"
 #include "poll_plan.h"
+#include "prometheus_exposition.h"
 #ifdef TANDREL_HAS_SERVE
 #include "service_log.h"
 #endif
@@ -28,6 +32,26 @@ TEST(ScaleDecimal, Table) {
     };
     for (const auto& c : CASES)
         EXPECT_EQ(scale_decimal(c.text, c.multiplier, c.power), c.scaled) << c.text;
+}
+
+// A meter that answered and one that did not: the second keeps its old
+// readings, which must not be shown; an unknown point is left out.
+TEST(Exposition, MatchesTheHandWrittenText) {
+    MeterState up;
+    up.name = "a:502/1", up.serial = "7", up.model = "em235", up.up = true;
+    up.polls = 3, up.failures = 1, up.skipped = 4, up.last_poll_seconds = 0.25;
+    up.last_success_ms = 1767225600500;
+    up.readings = {{4352, "V1", "V", 230.5, "230.50"},
+                   {9999, "odd", "", 1, "1"},
+                   {5120, "Total kW", "kW", -1.5, "-1.5"},
+                   {5888, "kWh import", "kWh", 0.001, "0.001"}};
+    MeterState down;
+    down.name = "b\"\\:502/2", down.polls = 2, down.failures = 2, down.last_poll_seconds = 5;
+    down.readings = up.readings;
+    std::ifstream in(TANDREL_TEST_DATA_DIR "/serve/exposition.txt");
+    std::stringstream expected;
+    expected << in.rdbuf();
+    EXPECT_EQ(render_exposition({up, down}, ProcessStats{}), expected.str());
 }
 
 TEST(PollPlan, UnitsBehindOneAddressShareThePerHostConnections) {
