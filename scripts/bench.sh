@@ -76,6 +76,11 @@ echo "== collect_bench" >&2
 python3 bench/collect_bench.py --tandrel "$build/tools/cli/tandrel" \
   --sim "$build/tools/sim/tandrel-sim" >"$sections/collect.md"
 
+# tandrel serve polling 1,000 meters that answer after 5 ms: CPU per poll.
+echo "== serve_bench" >&2
+/usr/bin/python3 bench/serve_bench.py --tandrel "$build/tools/cli/tandrel" \
+  --sim "$build/tools/sim/tandrel-sim" >"$sections/serve.md"
+
 # The bindings against the C calls alone, by records per block.
 echo "== python_binding_bench" >&2
 /usr/bin/python3 bench/python_binding_bench.py --build "$build" >"$sections/python_binding.md"

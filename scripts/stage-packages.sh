@@ -114,7 +114,8 @@ expect_files libtandrel1 "$lib/libtandrel.so.$version" "$lib/libtandrel.so.1"
 expect_files libtandrel-dev usr/include/tandrel.h "$lib/libtandrel.so" "$lib/pkgconfig/tandrel.pc" \
   "$lib/cmake/tandrel/tandrelConfig.cmake"
 expect_files tandrel-tools usr/bin/tandrel usr/bin/tandrel-sim usr/share/man/man1/tandrel.1.gz \
-  usr/share/man/man1/tandrel-sim.1.gz usr/share/bash-completion/completions/tandrel
+  usr/share/man/man1/tandrel-sim.1.gz usr/share/bash-completion/completions/tandrel \
+  lib/systemd/system/tandrel.service
 # Errors and warnings fail; the packages carry their own overrides, each with its reason.
 if ! lintian --fail-on error,warning --no-tag-display-limit "${debs[@]}" >"$work/lintian" 2>&1; then
   grep -v '^running with root privileges' "$work/lintian"
@@ -140,6 +141,16 @@ done
 for f in usr/bin/tandrel usr/bin/tandrel-sim "$lib/libtandrel.so.$version"; do
   ! readelf -d "$root/$f" | grep -E 'RUNPATH|RPATH' || fail "/$f has a RUNPATH"
 done
+
+# The service's unit, as systemd reads it, with its command pointed at the
+# installed tool (the throw-away root has no systemd of its own to verify against).
+if command -v systemd-analyze >/dev/null; then
+  sed "s|/usr/bin/tandrel|$root/usr/bin/tandrel|" "$root/lib/systemd/system/tandrel.service" \
+    >"$work/tandrel.service"
+  systemd-analyze verify --man=no "$work/tandrel.service" ||
+    fail "systemd-analyze finds fault with tandrel.service"
+  echo "-- systemd-analyze verify: tandrel.service is sound"
+fi
 
 # The packages' files name /usr: the root stands in for it (a sysroot for
 # pkg-config, the library folder for the loader).

@@ -32,6 +32,7 @@ CommandRun declare_export_em133(CLI::App& parent);
 CommandRun declare_diagnostics(CLI::App& parent);
 CommandRun declare_collect(CLI::App& parent);
 CommandRun declare_history(CLI::App& parent);
+CommandRun declare_serve(CLI::App& parent);  // where the build has it (TANDREL_HAS_SERVE)
 CommandRun declare_demo(CLI::App& parent);
 
 // Work shared with `demo`, which runs the same steps against its simulator.

@@ -14,6 +14,7 @@ struct LiveReading {
     std::string name;  // "V1", "kW L1", "kWh import", ...
     std::string unit;  // "V", "kW", "kWh", "" for a power factor, ...
     double value = 0;
+    std::string text;  // the value as the library wrote it ("230.50"), for exact unit conversions
 };
 
 struct MeterState {
@@ -30,6 +31,7 @@ struct MeterState {
     bool up = false;  // the last poll answered
     std::uint64_t polls = 0;
     std::uint64_t failures = 0;
+    std::uint64_t skipped = 0;  // intervals that came while the previous poll still ran
     std::int64_t last_poll_ms = 0;
     std::int64_t last_success_ms = 0;
     double last_poll_seconds = 0;  // how long the last poll took

@@ -5,7 +5,7 @@
 
 _tandrel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="info points read live logs datalog events export-em133 diagnostics collect history demo"
+    local commands="info points read live logs datalog events export-em133 diagnostics collect history serve demo"
     local connection="-m --meter --force-model -p --port -u --unit -t --timeout"
     local command="" word
     # Global options take no value, so the first other word names the subcommand.
@@ -19,7 +19,7 @@ _tandrel() {
         --csv)  # a file, but a flag of history
             if [[ $command != history ]]; then COMPREPLY=($(compgen -f -- "$cur")); return; fi ;;
         -o|--out) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        -p|--port|-u|--unit|-t|--timeout|-w|--watch|--file|-r|--register|--count|--clock-param|-j|--jobs|--meter|--model|--log|--from|--to)
+        -p|--port|-u|--unit|-t|--timeout|-w|--watch|--file|-r|--register|--count|--clock-param|-j|--jobs|--meter|--model|--log|--from|--to|--listen|--live-every|--workers|--per-host)
             return ;;  # a number, a name or a time
     esac
 
@@ -40,13 +40,14 @@ _tandrel() {
         diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
         collect) options="-o --out --db -j --jobs -t --timeout --json" ;;
         history) options="--meter --model --log --from --to --json --csv" ;;
+        serve) options="--listen --live-every -t --timeout --workers --per-host" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-h --help $options" -- "$cur"))
     elif [[ $command == collect || $command == diagnostics || $command == export-em133 ||
-            $command == history ]]; then
+            $command == history || $command == serve ]]; then
         COMPREPLY=($(compgen -f -- "$cur"))  # SITE_FILE, CSV, DIR, a store's file
     fi
 }

@@ -1,0 +1,68 @@
+// tandrel serve SITE_FILE: the site's live values for Prometheus, polled on an
+// interval until SIGTERM; the work is the site layer's Service.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cmath>
+#include <memory>
+
+#include "commands.h"
+#include "service.h"
+
+namespace tandrel_cli {
+namespace {
+
+struct ServeOptions {
+    tandrel_site::ServeSettings settings;
+    double live_every_s = 10;
+    double timeout_s = 5;
+};
+
+std::chrono::milliseconds milliseconds(double seconds) {
+    return std::chrono::milliseconds(std::llround(seconds * 1000));
+}
+
+int run_serve(ServeOptions& options) {
+    options.settings.interval = milliseconds(options.live_every_s);
+    options.settings.timeout = milliseconds(options.timeout_s);
+    tandrel_site::Service service(options.settings);
+    // The outputs (MQTT, the status page) join here: service.add_output, service.add_route.
+    return service.run();
+}
+
+}  // namespace
+
+CommandRun declare_serve(CLI::App& parent) {
+    auto options = std::make_shared<ServeOptions>();
+    tandrel_site::ServeSettings& settings = options->settings;
+    CLI::App* app = parent.add_subcommand(
+        "serve", "Poll a site's meters on an interval and serve their values to Prometheus");
+    app->add_option("SITE_FILE", settings.site_path,
+                    "One meter per line: HOST[:PORT] [MODEL] [UNIT] [force-model]; SIGHUP reads "
+                    "it again")
+        ->required();
+    app->add_option("--listen", settings.listen,
+                    "HOST:PORT of /metrics and /healthz (a port of 0 picks a free one)")
+        ->capture_default_str();
+    app->add_option("--live-every", options->live_every_s, "Seconds between polls of each meter")
+        ->capture_default_str()
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.1, 86400.0));
+    app->add_option("-t,--timeout", options->timeout_s,
+                    "Seconds a request, and a meter's poll as a whole, may take")
+        ->capture_default_str()
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.1, 3600.0));
+    app->add_option("--workers", settings.workers, "Meters polled at once")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 256));
+    app->add_option("--per-host", settings.per_host,
+                    "TCP connections to one HOST:PORT (a gateway); its units take turns on them")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 64));
+    app->footer("Runs until SIGTERM or Ctrl-C (exit status 0). A bad site file, --listen or a\n"
+                "port in use stops it before anything starts (exit status 2, or 1).\n"
+                "Example: tandrel serve /etc/tandrel/site.txt --listen 127.0.0.1:9733");
+    return [options] { return run_serve(*options); };
+}
+
+}  // namespace tandrel_cli

@@ -1,0 +1,128 @@
+// The service's start, signals and stop; see service.h.
+#include "service.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "http_listener.h"
+#include "poll_scheduler.h"
+#include "process_stats.h"
+#include "prometheus_exposition.h"
+#include "service_log.h"
+#include "signal_wait.h"
+
+namespace tandrel_site {
+namespace {
+
+// How long a stop waits for the workers: within systemd's and the
+// service's promise of 5 s, with room for the listener.
+constexpr std::chrono::milliseconds STOP_GRACE{4000};
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) throw InputError("cannot read the site file " + path);
+    return text.str();
+}
+
+bool is_loopback(const std::string& host) {
+    return host.rfind("127.", 0) == 0 || host == "::1" || host == "localhost";
+}
+
+std::vector<MeterState> states_of(const std::vector<PolledMeter>& meters) {
+    std::vector<MeterState> states;
+    for (const PolledMeter& meter : meters) {
+        MeterState state;
+        state.name = meter.name;
+        state.address = meter.target.address;
+        state.unit_id = meter.unit;
+        states.push_back(state);
+    }
+    return states;
+}
+
+std::string seconds_text(std::chrono::milliseconds duration) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", std::chrono::duration<double>(duration).count());
+    return text;
+}
+
+}  // namespace
+
+ListenAddress parse_listen(const std::string& text) {
+    const size_t colon = text.rfind(':');
+    if (colon != std::string::npos && text.substr(colon + 1) == "0") {
+        Endpoint host = split_host_port(text.substr(0, colon));
+        if (host.port == 0) return ListenAddress{host.host, 0};
+    }
+    Endpoint endpoint = split_host_port(text);
+    if (endpoint.port == 0) throw InputError("--listen " + text + ": expected HOST:PORT");
+    return ListenAddress{endpoint.host, endpoint.port};
+}
+
+Service::Service(const ServeSettings& settings)
+    : settings_(settings), listen_(parse_listen(settings.listen)), meters_(load_site()) {}
+
+// Every bad line but the last is logged; the last is the exception's message.
+std::vector<PolledMeter> Service::load_site() const {
+    const std::string& path = settings_.site_path;
+    SiteFile site = parse_site_file(read_text(path));
+    std::string message;
+    for (const SiteError& error : site.errors) {
+        if (!message.empty()) log_line(LogLevel::Error, message);
+        message = path + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                  error.message;
+    }
+    if (!message.empty()) throw InputError(message);
+    const int timeout_ms = static_cast<int>(settings_.timeout.count());
+    return poll_plan(site.meters, settings_.per_host, timeout_ms);
+}
+
+void Service::reload(PollScheduler& scheduler) {
+    try {
+        meters_ = load_site();
+    } catch (const std::exception& e) {
+        log_line(LogLevel::Error, std::string(e.what()) + "; still polling the meters read before");
+        return;
+    }
+    state_.set_meters(states_of(meters_));
+    scheduler.set_meters(meters_);
+    log_line(LogLevel::Info, "reloaded " + settings_.site_path + ": " +
+                                 std::to_string(meters_.size()) + " meter(s)");
+}
+
+int Service::run() {
+    SignalWait signals;  // before any thread, so that each one leaves the signals to us
+    std::vector<HttpRoute> routes = {
+        {"/metrics", EXPOSITION_CONTENT_TYPE,
+         [this] { return render_exposition(state_.snapshot(), read_process_stats()); }},
+        {"/healthz", "text/plain; charset=utf-8", [] { return std::string("ok\n"); }}};
+    routes.insert(routes.end(), routes_.begin(), routes_.end());
+    HttpListener listener(routes);
+    const int port = listener.bind(listen_.host, listen_.port);
+    state_.set_meters(states_of(meters_));
+    PollScheduler scheduler(state_, PollSettings{settings_.interval, settings_.timeout,
+                                                 settings_.workers});
+    scheduler.set_meters(meters_);
+    scheduler.start();
+    listener.start();
+    log_line(LogLevel::Info,
+             "polling " + std::to_string(meters_.size()) + " meter(s) every " +
+                 seconds_text(settings_.interval) + " s; metrics on http://" + endpoint_text(listen_.host, port) + "/metrics" +
+                 (is_loopback(listen_.host) ? "" : " (listening beyond loopback)"));
+    while (signals.next() == ServiceSignal::Reload) reload(scheduler);
+    log_line(LogLevel::Info, "stopping");
+    listener.stop();
+    if (!scheduler.stop(STOP_GRACE)) {
+        // Only a connection attempt outlives the closes, until its time-out.
+        log_line(LogLevel::Warning, "a meter's connection attempt is still running; leaving it");
+        std::_Exit(0);
+    }
+    log_line(LogLevel::Info, "stopped");
+    return 0;
+}
+
+}  // namespace tandrel_site
