@@ -19,7 +19,10 @@ packages=("${demo_packages[@]}" pkg-config git
   mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil tzdata
   # The history stores: SQLite and libpq for the tool, the sqlite3 shell and a
   # PostgreSQL server that the store tests start themselves
-  libsqlite3-dev sqlite3 libpq-dev postgresql)
+  libsqlite3-dev sqlite3 libpq-dev postgresql
+  # The MQTT output: libmosquitto for the tool, a Mosquitto broker and its
+  # clients for the tests; cpp-httplib and Chromium for the status page's test
+  libmosquitto-dev mosquitto mosquitto-clients libcpp-httplib-dev chromium)
 case "${1:-}" in
   --demo) packages=("${demo_packages[@]}") ;;
   --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev
