@@ -3,11 +3,7 @@
 #include "mqtt_broker.h"
 
 #include <mosquitto.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -18,21 +14,6 @@
 #include "support/child_process.h"
 
 namespace tandrel::testing {
-namespace {
-
-bool accepts_connections(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
-}
-
-}  // namespace
-
 MosquittoBroker::MosquittoBroker(MqttLogin login) : port_(free_tcp_port()) {
     std::ofstream conf(dir_.file("mosquitto.conf"));
     conf << "listener " << port_ << " 127.0.0.1\npersistence false\nlog_dest stderr\n"
@@ -52,11 +33,14 @@ MosquittoBroker::MosquittoBroker(MqttLogin login) : port_(free_tcp_port()) {
 }
 
 void MosquittoBroker::start() {
+    size_t logged = log().size();  // a restart appends to the same log
     pid_ = spawn({"/usr/sbin/mosquitto", "-c", dir_.file("mosquitto.conf")}, dir_.file("broker.log"),
                  {}, true);
-    for (int i = 0; i < 500 && !accepts_connections(port_); ++i)
+    // "mosquitto version 2.0.11 running" comes once the listener is open.
+    for (int i = 0; i < 500 && log().find(" running", logged) == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!accepts_connections(port_)) throw std::runtime_error("mosquitto did not start: " + log());
+    if (log().find(" running", logged) == std::string::npos)
+        throw std::runtime_error("mosquitto did not start: " + log());
 }
 
 void MosquittoBroker::stop() {
