@@ -30,6 +30,8 @@ void MqttOutput::site_changed(const std::vector<MeterState>& meters) {
     std::set<std::string> listed;
     for (const auto& meter : meters) listed.insert(meter.name);
     std::lock_guard<std::mutex> lock(mutex_);
+    site_known_ = true;
+    listed_ = listed;
     for (auto it = meters_.begin(); it != meters_.end();) {
         if (listed.count(it->first)) {
             ++it;
@@ -44,6 +46,8 @@ void MqttOutput::meter_changed(const MeterState& meter) {
     std::string node = meter_node(meter);
     if (node.empty()) return;  // nothing to announce before the meter's identity is read
     std::lock_guard<std::mutex> lock(mutex_);
+    // A poll that ends after a reload dropped its meter must not announce it again.
+    if (site_known_ && !listed_.count(meter.name)) return;
     Published& published = meters_[meter.name];
     if (published.node != node) {
         // Another meter now answers at this place in the site file.

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ private:
     MqttOptions options_;
     std::mutex mutex_;  // guards meters_, and keeps each meter's messages in order
     std::map<std::string, Published> meters_;  // by the meter's name in the site file
+    std::set<std::string> listed_;             // the names of the last site_changed
+    bool site_known_ = false;                  // whether site_changed was called
     std::unique_ptr<MqttClient> client_;
 
     void republish();
