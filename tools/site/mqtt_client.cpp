@@ -17,6 +17,7 @@ namespace {
 constexpr int LOOP_WAIT_MS = 200;
 constexpr int MAX_BACKOFF_S = 30;
 constexpr auto CLOSE_WAIT = std::chrono::seconds(2);
+constexpr auto CONNECT_WAIT = std::chrono::seconds(10);
 // Retained messages (discovery, availability) are acknowledged; states are
 // not worth a resend, the next poll brings a newer one.
 constexpr int RETAINED_QOS = 1;
@@ -99,33 +100,40 @@ void MqttClient::close(const MqttMessage& farewell) {
 }
 
 void MqttClient::run(const MqttOptions& options) {
+    using Clock = std::chrono::steady_clock;
     int code = mosquitto_connect_async(mosq_, options.host.c_str(), options.port,
                                        options.keepalive_seconds);
     if (code != MOSQ_ERR_SUCCESS) failed(mosquitto_strerror(code));
-    auto deadline = std::chrono::steady_clock::time_point::max();
+    auto attempt = Clock::now();
+    auto deadline = Clock::time_point::max();
     while (true) {
         code = mosquitto_loop(mosq_, LOOP_WAIT_MS, 1);
         if (stopping_) {
             // The farewell and the goodbye go out before the socket closes.
-            if (deadline == std::chrono::steady_clock::time_point::max())
-                deadline = std::chrono::steady_clock::now() + CLOSE_WAIT;
-            if (code != MOSQ_ERR_SUCCESS || std::chrono::steady_clock::now() > deadline) break;
+            if (deadline == Clock::time_point::max()) deadline = Clock::now() + CLOSE_WAIT;
+            if (code != MOSQ_ERR_SUCCESS || Clock::now() > deadline) break;
             continue;
         }
-        if (code == MOSQ_ERR_SUCCESS) continue;
-        // A refusal was reported by on_connect with the broker's reason.
-        if (code != MOSQ_ERR_NO_CONN && code != MOSQ_ERR_CONN_REFUSED)
-            failed(mosquitto_strerror(code));
+        if (code == MOSQ_ERR_SUCCESS) {
+            // A TLS connection to a port nobody listens on reports no error:
+            // an attempt unanswered for this long is taken as failed.
+            if (connected_ || Clock::now() - attempt < CONNECT_WAIT) continue;
+            failed("no answer within " + std::to_string(CONNECT_WAIT.count()) + " s");
+        } else if (code != MOSQ_ERR_NO_CONN && code != MOSQ_ERR_CONN_REFUSED) {
+            failed(mosquitto_strerror(code));  // a refusal on_connect reported with its reason
+        }
         back_off();
         if (stopping_) break;
         code = mosquitto_reconnect_async(mosq_);
         if (code != MOSQ_ERR_SUCCESS) failed(mosquitto_strerror(code));
+        attempt = Clock::now();
     }
 }
 
 // Said once for each new reason, so that a broker away for a day does not
 // fill the log with one line every 30 s.
-void MqttClient::failed(const std::string& reason) {
+void MqttClient::failed(std::string reason) {
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();  // libmosquitto's texts end in one
     if (reason == last_failure_) return;
     last_failure_ = reason;
     log_(TANDREL_LOG_WARNING, "MQTT broker " + broker_ + ": " + reason + "; trying again");

@@ -60,7 +60,7 @@ private:
 
     void configure(const MqttOptions& options, const MqttMessage& will);
     void run(const MqttOptions& options);
-    void failed(const std::string& reason);
+    void failed(std::string reason);
     void back_off();
     static void on_connect(mosquitto*, void* self, int code);
     static void on_disconnect(mosquitto*, void* self, int code);
