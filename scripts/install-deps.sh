@@ -22,7 +22,10 @@ packages=("${demo_packages[@]}" pkg-config git
   libsqlite3-dev sqlite3 libpq-dev postgresql
   # `serve`: its HTTP listener, and the Prometheus server (with promtool)
   # that its tests start themselves
-  libcpp-httplib-dev prometheus)
+  libcpp-httplib-dev prometheus
+  # The MQTT output: libmosquitto for the tool, a Mosquitto broker and its
+  # clients for the tests; Chromium for the status page's test
+  libmosquitto-dev mosquitto mosquitto-clients chromium)
 case "${1:-}" in
   --demo) packages=("${demo_packages[@]}") ;;
   --all) packages+=(g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev

@@ -3,13 +3,8 @@
 // whose status line says "ready" once connections are accepted.
 #include "postgres_server.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,10 +12,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "child_process.h"
 
 namespace tandrel::testing {
 namespace {
@@ -43,12 +39,6 @@ std::string server_bin() {
 }
 
 // Root may not run the server: the postgres user does.
-struct RunAs {
-    bool change = false;
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
 RunAs server_user() {
     RunAs as;
     if (geteuid() != 0) return as;
@@ -57,59 +47,6 @@ RunAs server_user() {
     if (!user) throw std::runtime_error("No postgres or nobody user to run the server as");
     as = {true, user->pw_uid, user->pw_gid};
     return as;
-}
-
-// Starts `argv` with its output into `log`; in the child, the user changes
-// first and then the death signal is set, which a change of user would clear.
-pid_t spawn(const std::vector<std::string>& argv, const std::string& log, const RunAs& as,
-            bool die_with_parent) {
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid > 0) return pid;
-    int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (out >= 0) {
-        dup2(out, 1);
-        dup2(out, 2);
-    }
-    int null = open("/dev/null", O_RDONLY);
-    if (null >= 0) dup2(null, 0);
-    if (as.change && (setgroups(0, nullptr) != 0 || setgid(as.gid) != 0 || setuid(as.uid) != 0))
-        _exit(126);
-    if (die_with_parent) prctl(PR_SET_PDEATHSIG, SIGKILL);
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
-int wait_for(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string file_text(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int free_tcp_port() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        close(fd);
-        throw std::runtime_error("No free port on 127.0.0.1");
-    }
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 }  // namespace
@@ -176,17 +113,7 @@ void PostgresServer::wait_until_ready() const {
 
 void PostgresServer::stop() {
     if (pid_ > 0) {
-        kill(pid_, SIGINT);  // fast shutdown: ends the sessions, then exits
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        int status = 0;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        stop_process(pid_, SIGINT, 20);  // fast shutdown: ends the sessions, then exits
         pid_ = -1;
     }
     std::error_code ignored;

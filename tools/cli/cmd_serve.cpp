@@ -1,12 +1,16 @@
-// tandrel serve SITE_FILE: the site's live values for Prometheus, polled on an
-// interval until SIGTERM; the work is the site layer's Service.
+// tandrel serve SITE_FILE: the site's live values for Prometheus, MQTT and a
+// status page, polled on an interval until SIGTERM; the work is the site
+// layer's Service.
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cmath>
 #include <memory>
 
 #include "commands.h"
+#include "mqtt_flags.h"
 #include "service.h"
+#include "service_log.h"
+#include "status_page.h"
 
 namespace tandrel_cli {
 namespace {
@@ -15,7 +19,17 @@ struct ServeOptions {
     tandrel_site::ServeSettings settings;
     double live_every_s = 10;
     double timeout_s = 5;
+    MqttFlags mqtt;
 };
+
+// The library's log levels, which the MQTT output reports in, as the service's.
+void service_log(int level, const std::string& message) {
+    using tandrel_site::LogLevel;
+    tandrel_site::log_line(level == TANDREL_LOG_ERROR     ? LogLevel::Error
+                           : level == TANDREL_LOG_WARNING ? LogLevel::Warning
+                                                          : LogLevel::Info,
+                           message);
+}
 
 std::chrono::milliseconds milliseconds(double seconds) {
     return std::chrono::milliseconds(std::llround(seconds * 1000));
@@ -25,7 +39,12 @@ int run_serve(ServeOptions& options) {
     options.settings.interval = milliseconds(options.live_every_s);
     options.settings.timeout = milliseconds(options.timeout_s);
     tandrel_site::Service service(options.settings);
-    // The outputs (MQTT, the status page) join here: service.add_output, service.add_route.
+    // A new output is one more line here.
+    std::unique_ptr<tandrel_site::LiveOutput> mqtt = open_mqtt_output(options.mqtt, service_log);
+    if (mqtt) service.add_output(*mqtt);
+    const tandrel_site::SiteState& state = service.state();
+    for (const auto& route : tandrel_site::status_page_routes([&state] { return state.snapshot(); }))
+        service.add_route(route);
     return service.run();
 }
 
@@ -59,6 +78,7 @@ CommandRun declare_serve(CLI::App& parent) {
                     "TCP connections to one HOST:PORT (a gateway); its units take turns on them")
         ->capture_default_str()
         ->check(CLI::Range(1, 64));
+    add_mqtt_flags(*app, options->mqtt);
     app->footer("Runs until SIGTERM or Ctrl-C (exit status 0). A bad site file, --listen or a\n"
                 "port in use stops it before anything starts (exit status 2, or 1).\n"
                 "Example: tandrel serve /etc/tandrel/site.txt --listen 127.0.0.1:9733");

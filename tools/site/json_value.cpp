@@ -2,6 +2,8 @@
 #include "json_value.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -201,6 +203,13 @@ std::string json_string(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+std::string json_number(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 }  // namespace tandrel_site

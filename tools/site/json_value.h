@@ -32,4 +32,8 @@ JsonValue parse_json(const std::string& text);
 // escaped as the library escapes its own texts.
 std::string json_string(const std::string& text);
 
+// The shortest text that reads back as the same double, in any locale;
+// "null" for infinities and NaN, which JSON cannot hold.
+std::string json_number(double value);
+
 }  // namespace tandrel_site

@@ -10,7 +10,8 @@
 namespace tandrel_site {
 
 long long model_id_of(const std::string& device_info) {
-    const std::string& text = parse_json(device_info)["model_id"].str();
+    // A copy: the parsed document is a temporary that ends with this statement.
+    std::string text = parse_json(device_info)["model_id"].str();
     char* end = nullptr;
     long long id = std::strtoll(text.c_str(), &end, 10);
     return text.empty() || *end != '\0' ? -1 : id;
