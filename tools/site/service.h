@@ -1,6 +1,7 @@
 // `tandrel serve`: the site's live values polled on an interval and served
 // over HTTP (the Prometheus exposition, a health check and the outputs'
-// pages) until SIGTERM; SIGHUP reads the site file again.
+// pages) until SIGTERM, and with a store the site's logs collected on a
+// schedule; SIGHUP reads the site file again.
 #pragma once
 
 #include <chrono>
