@@ -1,6 +1,6 @@
 // tandrel serve SITE_FILE: the site's live values for Prometheus, MQTT and a
-// status page, polled on an interval until SIGTERM; the work is the site
-// layer's Service.
+// status page, polled on an interval until SIGTERM, and with --db its history
+// collected on a schedule; the work is the site layer's Service.
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cmath>
@@ -20,6 +20,7 @@ struct ServeOptions {
     double live_every_s = 10;
     double timeout_s = 5;
     MqttFlags mqtt;
+    double logs_every_s = 900;
 };
 
 // The library's log levels, which the MQTT output reports in, as the service's.
@@ -38,6 +39,7 @@ std::chrono::milliseconds milliseconds(double seconds) {
 int run_serve(ServeOptions& options) {
     options.settings.interval = milliseconds(options.live_every_s);
     options.settings.timeout = milliseconds(options.timeout_s);
+    options.settings.logs_every = milliseconds(options.logs_every_s);
     tandrel_site::Service service(options.settings);
     // A new output is one more line here.
     std::unique_ptr<tandrel_site::LiveOutput> mqtt = open_mqtt_output(options.mqtt, service_log);
@@ -79,8 +81,18 @@ CommandRun declare_serve(CLI::App& parent) {
         ->capture_default_str()
         ->check(CLI::Range(1, 64));
     add_mqtt_flags(*app, options->mqtt);
+    app->add_option("--db", settings.db_target,
+                    "Collect the site's logs into this store (a SQLite file or a PostgreSQL "
+                    "connection string), as `collect --db` does, every --logs-every")
+        ->type_name("TARGET");
+    app->add_option("--logs-every", options->logs_every_s,
+                    "Seconds between collections of the logs into --db (the first at start)")
+        ->capture_default_str()
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1.0, 604800.0));
     app->footer("Runs until SIGTERM or Ctrl-C (exit status 0). A bad site file, --listen or a\n"
-                "port in use stops it before anything starts (exit status 2, or 1).\n"
+                "port in use, or a store --db cannot open, stops it before anything starts\n"
+                "(exit status 2, or 1).\n"
                 "Example: tandrel serve /etc/tandrel/site.txt --listen 127.0.0.1:9733");
     return [options] { return run_serve(*options); };
 }

@@ -16,6 +16,8 @@ class CollectObserver {
 public:
     virtual ~CollectObserver() = default;
 
+    // A meter's reading begins, before its first step.
+    virtual void meter_started(int /*slot*/, const SiteMeter& /*meter*/) {}
     // A step of a meter begins: `label` names meter and step
     // ("192.0.2.10:502 u1 datalog_1.csv"); `counted`: it reports records.
     virtual void step_started(int slot, const std::string& label, bool counted) = 0;

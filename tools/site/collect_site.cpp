@@ -13,6 +13,7 @@
 #include "csv_folder_destination.h"
 #include "library_json.h"
 #include "meter_session.h"
+#include "poll_plan.h"
 #include "store.h"
 #include "store_destination.h"
 
@@ -101,15 +102,13 @@ void run_steps(MeterRead& read) {
     }
 }
 
-MeterReport collect_meter(const SiteMeter& meter, const CollectOptions& options,
+MeterReport collect_meter(const SiteMeter& meter, const MeterTarget& target,
                           Destinations& destinations, CollectObserver& observer,
                           const std::atomic<bool>& stop, int slot) {
     auto start = std::chrono::steady_clock::now();
-    std::string endpoint = meter_endpoint(meter);
-    MeterRead read{{meter.host, meter.model, options_text(meter.port, meter.unit, options.timeout_ms),
-                    endpoint, !meter.force_model},
-                   {}, destinations, observer, stop, slot,
-                   endpoint + " u" + std::to_string(meter.unit), "", {}};
+    observer.meter_started(slot, meter);
+    MeterRead read{target, {}, destinations, observer, stop, slot,
+                   target.address + " u" + std::to_string(meter.unit), "", {}};
     read.report.meter = meter;
     read.report.model = meter.model;
     try {
@@ -122,6 +121,23 @@ MeterReport collect_meter(const SiteMeter& meter, const CollectOptions& options,
     read.report.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return read.report;
+}
+
+// What each meter's session opens: a connection of its own, or the one its
+// polls use.
+std::vector<MeterTarget> meter_targets(const std::vector<SiteMeter>& meters,
+                                       const CollectOptions& options) {
+    std::vector<MeterTarget> targets;
+    if (options.per_host > 0) {
+        for (PolledMeter& polled : poll_plan(meters, options.per_host, options.timeout_ms))
+            targets.push_back(std::move(polled.target));
+        return targets;
+    }
+    for (const SiteMeter& meter : meters)
+        targets.push_back({meter.host, meter.model,
+                           options_text(meter.port, meter.unit, options.timeout_ms),
+                           meter_endpoint(meter), !meter.force_model});
+    return targets;
 }
 
 // The destinations of one worker: each worker writes through a store of its own.
@@ -167,11 +183,12 @@ std::vector<MeterReport> collect_site(const SiteFile& site, const CollectOptions
     std::vector<Destinations> slots;
     for (size_t slot = 0; slot < jobs; ++slot) slots.push_back(make_destinations(options));
     std::vector<MeterReport> reports = initial_reports(meters, options);
+    const std::vector<MeterTarget> targets = meter_targets(meters, options);
     std::atomic<size_t> next{0};
     std::atomic<int> running{0};
     auto work = [&](int slot) {
         for (size_t i; !stop && (i = next++) < meters.size();) {
-            reports[i] = collect_meter(meters[i], options, slots[slot], observer, stop, slot);
+            reports[i] = collect_meter(meters[i], targets[i], slots[slot], observer, stop, slot);
             observer.meter_finished(slot, reports[i]);
         }
         --running;

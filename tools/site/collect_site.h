@@ -21,6 +21,10 @@ struct CollectOptions {
     std::string db_target;  // "": no store (store.h names what a target may be)
     int jobs = 8;
     int timeout_ms = 0;  // 0: the library's default
+    // 0: each meter's session has a connection of its own. N: the sessions
+    // take the connection numbers of poll_plan with per_host N, and so share
+    // the connections of a service's polls instead of adding to them.
+    int per_host = 0;
 };
 
 // Reads every meter of the site and returns one report per meter, in the

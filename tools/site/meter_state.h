@@ -31,7 +31,9 @@ struct MeterState {
     bool up = false;  // the last poll answered
     std::uint64_t polls = 0;
     std::uint64_t failures = 0;
-    std::uint64_t skipped = 0;  // intervals that came while the previous poll still ran
+    // Intervals that came while the previous poll still ran, or while a
+    // history collection held the meter's connection.
+    std::uint64_t skipped = 0;
     std::int64_t last_poll_ms = 0;
     std::int64_t last_success_ms = 0;
     double last_poll_seconds = 0;  // how long the last poll took
@@ -42,6 +44,9 @@ struct MeterState {
     std::int64_t last_collection_ms = 0;
     bool last_collection_ok = false;
     std::string last_collection_text;  // "12 new records", or what failed
+    std::uint64_t collections = 0;          // finished or failed, not stopped
+    std::uint64_t collection_failures = 0;
+    std::uint64_t stored_records = 0;  // data-log records and events this service stored
 };
 
 }  // namespace tandrel_site

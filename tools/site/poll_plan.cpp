@@ -5,6 +5,10 @@
 
 namespace tandrel_site {
 
+std::string polled_name(const SiteMeter& meter) {
+    return meter_endpoint(meter) + "/" + std::to_string(meter.unit);
+}
+
 std::vector<PolledMeter> poll_plan(const std::vector<SiteMeter>& meters, int per_host,
                                    int timeout_ms) {
     std::map<std::string, int> seen;  // meters so far behind each HOST:PORT
@@ -14,9 +18,10 @@ std::vector<PolledMeter> poll_plan(const std::vector<SiteMeter>& meters, int per
         const int connection = 1 + seen[address]++ % per_host;
         std::string options = options_text(meter.port, meter.unit, timeout_ms);
         options.insert(options.size() - 1, ",\"connection\":" + std::to_string(connection));
-        plan.push_back(PolledMeter{address + "/" + std::to_string(meter.unit), meter.unit,
+        plan.push_back(PolledMeter{polled_name(meter), meter.unit,
                                    MeterTarget{meter.host, meter.model, options, address,
-                                               !meter.force_model}});
+                                               !meter.force_model},
+                                   address + "#" + std::to_string(connection)});
     }
     return plan;
 }

@@ -15,7 +15,11 @@ struct PolledMeter {
     std::string name;  // HOST:PORT/UNIT, the meter label of every metric
     int unit = 1;
     MeterTarget target;
+    std::string connection;  // "HOST:PORT#n": the library connection it shares
 };
+
+// HOST:PORT/UNIT: how the service names a site meter.
+std::string polled_name(const SiteMeter& meter);
 
 // Meters behind one HOST:PORT (a gateway, or units of one meter) are dealt
 // round the connection numbers 1..per_host in the site file's order: the

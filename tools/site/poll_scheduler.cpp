@@ -71,6 +71,14 @@ void PollScheduler::start() {
     timer_ = std::thread([this] { timer_loop(); });
 }
 
+void PollScheduler::hold_connection(const std::string& connection, bool held) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (held)
+        held_.insert(connection);
+    else if (auto found = held_.find(connection); found != held_.end())
+        held_.erase(found);
+}
+
 bool PollScheduler::stop(std::chrono::milliseconds grace) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -121,7 +129,7 @@ void PollScheduler::timer_loop() {
 
 void PollScheduler::schedule_all(std::vector<std::string>& skipped) {
     for (auto& [name, slot] : slots_) {
-        if (slot->busy) {
+        if (slot->busy || held_.count(slot->meter.connection) != 0) {
             skipped.push_back(name);
             continue;
         }
@@ -148,6 +156,13 @@ void PollScheduler::worker_loop() {
         if (stopping_) break;
         std::shared_ptr<Slot> slot = queue_.front();
         queue_.pop_front();
+        if (held_.count(slot->meter.connection) != 0) {  // a collection took it since
+            slot->busy = false;
+            lock.unlock();
+            state_.update(slot->meter.name, [](MeterState& meter) { ++meter.skipped; });
+            lock.lock();
+            continue;
+        }
         slot->started = true;
         slot->deadline = Clock::now() + settings_.deadline;
         lock.unlock();

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +46,11 @@ public:
 
     void start();
 
+    // While a history collection reads a meter, the meters on its connection
+    // ("HOST:PORT#n") are not polled: their polls would wait for a whole log
+    // transfer. Such an interval counts as skipped. Calls nest per connection.
+    void hold_connection(const std::string& connection, bool held);
+
     // Closes every session, a poll in flight included, and waits up to
     // `grace` for the workers. False when a worker is still inside a session's
     // open, which no close can end (its time-out does): the caller must then
@@ -71,6 +77,7 @@ private:
     bool stopping_ = false;
     int running_workers_ = 0;
     std::map<std::string, std::shared_ptr<Slot>> slots_;
+    std::multiset<std::string> held_;  // connections a collection holds
     std::deque<std::shared_ptr<Slot>> queue_;
     std::thread timer_;
     std::vector<std::thread> workers_;

@@ -75,6 +75,21 @@ void poll_families(std::string& out, const std::vector<MeterState>& meters) {
                  [](const MeterState& m) { return std::to_string(m.skipped); });
 }
 
+void collection_families(std::string& out, const std::vector<MeterState>& meters) {
+    meter_family(out, meters, "last_collection_timestamp_seconds", "gauge",
+                 "When the meter's logs were last collected into the store (Unix time; 0: never).",
+                 [](const MeterState& m) { return number(m.last_collection_ms / 1000.0); });
+    meter_family(out, meters, "collections_total", "counter",
+                 "History collections of the meter that finished or failed.",
+                 [](const MeterState& m) { return std::to_string(m.collections); });
+    meter_family(out, meters, "collection_failures_total", "counter",
+                 "History collections of the meter that failed.",
+                 [](const MeterState& m) { return std::to_string(m.collection_failures); });
+    meter_family(out, meters, "stored_records_total", "counter",
+                 "Data-log records and events of the meter this service stored.",
+                 [](const MeterState& m) { return std::to_string(m.stored_records); });
+}
+
 // The live values of every meter's last successful poll, grouped by family
 // in one pass over the readings, then listed in the families' order.
 void live_value_families(std::string& out, const std::vector<MeterState>& meters) {
@@ -123,9 +138,11 @@ void process_families(std::string& out, const ProcessStats& p) {
 
 }  // namespace
 
-std::string render_exposition(const std::vector<MeterState>& meters, const ProcessStats& process) {
+std::string render_exposition(const std::vector<MeterState>& meters, const ProcessStats& process,
+                              bool collections) {
     std::string out;
     poll_families(out, meters);
+    if (collections) collection_families(out, meters);
     live_value_families(out, meters);
     process_families(out, process);
     return out;

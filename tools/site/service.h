@@ -1,20 +1,24 @@
 // `tandrel serve`: the site's live values polled on an interval and served
 // over HTTP (the Prometheus exposition, a health check and the outputs'
-// pages) until SIGTERM; SIGHUP reads the site file again.
+// pages) until SIGTERM, and with a store the site's logs collected on a
+// schedule; SIGHUP reads the site file again.
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "http_route.h"
 #include "live_output.h"
 #include "poll_plan.h"
+#include "site_file.h"
 #include "site_state.h"
 
 namespace tandrel_site {
 
 class PollScheduler;
+class ScheduledCollection;
 
 struct ServeSettings {
     std::string site_path;
@@ -24,9 +28,10 @@ struct ServeSettings {
     std::chrono::milliseconds timeout{5000};
     int workers = 8;
     int per_host = 1;
-    // History on a schedule (--db, --logs-every) joins here: the collection
-    // code of `collect --db` run for the site between polls, on the meters'
-    // own sessions, so that the per-host limit holds for it too.
+    // History on a schedule: "" for none, else the store the site's logs are
+    // collected into every `logs_every` (scheduled_collection.h).
+    std::string db_target;
+    std::chrono::milliseconds logs_every{15 * 60 * 1000};
 };
 
 struct ListenAddress {
@@ -50,16 +55,21 @@ public:
     void add_route(const HttpRoute& route) { routes_.push_back(route); }
     const SiteState& state() const { return state_; }
 
-    // Listens (throws std::runtime_error when it cannot, before any poll),
-    // polls and serves until SIGTERM or SIGINT. Returns the exit code.
+    // Checks the store and listens (throws std::runtime_error when it cannot,
+    // before any poll), polls, collects and serves until SIGTERM or SIGINT.
+    // Returns the exit code.
     int run();
 
 private:
-    std::vector<PolledMeter> load_site() const;
-    void reload(PollScheduler& scheduler);
+    SiteFile load_site() const;
+    std::vector<PolledMeter> plan(const SiteFile& site) const;
+    void reload(PollScheduler& scheduler, ScheduledCollection* collection);
+    void start_line(int port) const;
+    std::unique_ptr<ScheduledCollection> collection(PollScheduler& scheduler);
 
     ServeSettings settings_;
     ListenAddress listen_;
+    SiteFile site_;
     std::vector<PolledMeter> meters_;
     SiteState state_;
     std::vector<HttpRoute> routes_;

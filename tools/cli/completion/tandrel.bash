@@ -40,7 +40,7 @@ _tandrel() {
         diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
         collect) options="-o --out --db -j --jobs -t --timeout --json" ;;
         history) options="--meter --model --log --from --to --json --csv" ;;
-        serve) options="--listen --live-every -t --timeout --workers --per-host" ;;
+        serve) options="--listen --live-every -t --timeout --workers --per-host --db --logs-every" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;
     esac
