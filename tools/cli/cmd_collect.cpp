@@ -5,9 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "collect_site.h"
 #include "commands.h"
@@ -33,14 +31,6 @@ struct CollectOptions {
     double timeout_s = 0;  // 0: not given
     bool json = false;
 };
-
-std::string read_site_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) throw UsageError("cannot read the site file " + path);
-    return text.str();
-}
 
 // "device_info.json, logs.json" are always there: the logs and their record counts say more.
 std::string records_text(const MeterReport& report) {

@@ -2,6 +2,7 @@
 // every output (the Prometheus exposition, MQTT, the status page) publishes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,13 @@ struct LiveReading {
     double value = 0;
     std::string text;  // the value as the library wrote it ("230.50"), for exact unit conversions
 };
+
+// The clock's reading in the unit MeterState keeps its times in.
+inline std::int64_t now_unix_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 struct MeterState {
     // Who the meter is. `name` is how the site file names it: the name given

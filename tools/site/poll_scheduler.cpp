@@ -10,12 +10,6 @@ namespace {
 
 enum class Closed { No, Deadline, Gone };  // why a poll's session was closed under it
 
-std::int64_t unix_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 bool same_meter(const PolledMeter& a, const PolledMeter& b) {
     return a.name == b.name && a.target.host == b.target.host && a.target.meter == b.target.meter &&
            a.target.options == b.target.options && a.target.check_model == b.target.check_model;
@@ -211,7 +205,7 @@ void PollScheduler::report(const Slot& slot, const PollOutcome& outcome, double 
     state_.update(slot.meter.name, [&](MeterState& meter) {
         was_up = meter.up;
         first = meter.polls == 0;
-        apply_poll(meter, outcome, unix_ms(), seconds);
+        apply_poll(meter, outcome, now_unix_ms(), seconds);
     });
     if (outcome.ok && !was_up)
         log_line(LogLevel::Info, slot.meter.name + " is up: " + outcome.identity.model +

@@ -13,12 +13,6 @@
 namespace tandrel_site {
 namespace {
 
-std::int64_t unix_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string failure_text(const MeterReport& report) {
     return (report.failed_file.empty() ? "" : report.failed_file + ": ") + report.message;
 }
@@ -70,7 +64,7 @@ public:
         const std::string name = polled_name(report.meter);
         owner_.polls_.hold_connection(connections_.at(name), false);
         owner_.state_.update(name, [&](MeterState& meter) {
-            apply_collection(meter, report, unix_ms());
+            apply_collection(meter, report, now_unix_ms());
         });
         if (report.status == MeterStatus::Failed)
             log_line(LogLevel::Warning, name + ": history not collected: " + failure_text(report));

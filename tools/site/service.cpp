@@ -3,9 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "http_listener.h"
 #include "poll_scheduler.h"
@@ -22,14 +20,6 @@ namespace {
 // How long a stop waits for the workers: within systemd's and the
 // service's promise of 5 s, with room for the listener.
 constexpr std::chrono::milliseconds STOP_GRACE{4000};
-
-std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) throw InputError("cannot read the site file " + path);
-    return text.str();
-}
 
 bool is_loopback(const std::string& host) {
     return host.rfind("127.", 0) == 0 || host == "::1" || host == "localhost";
@@ -75,7 +65,7 @@ Service::Service(const ServeSettings& settings)
 // Every bad line but the last is logged; the last is the exception's message.
 SiteFile Service::load_site() const {
     const std::string& path = settings_.site_path;
-    SiteFile site = parse_site_file(read_text(path));
+    SiteFile site = parse_site_file(read_site_file(path));
     std::string message;
     for (const SiteError& error : site.errors) {
         if (!message.empty()) log_line(LogLevel::Error, message);

@@ -2,6 +2,7 @@
 #include "site_file.h"
 
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -102,5 +103,13 @@ std::string meter_dir_name(const SiteMeter& meter) {
 }
 
 std::string meter_endpoint(const SiteMeter& meter) { return endpoint_text(meter.host, meter.port); }
+
+std::string read_site_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) throw InputError("cannot read the site file " + path);
+    return text.str();
+}
 
 }  // namespace tandrel_site

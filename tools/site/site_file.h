@@ -32,6 +32,9 @@ struct SiteFile {
 
 SiteFile parse_site_file(const std::string& text);
 
+// The text of the site file at `path`; throws InputError when it cannot be read.
+std::string read_site_file(const std::string& path);
+
 // "<host>_<port>_<unit>", the meter's folder under --out. Characters that a
 // file name cannot hold on every system (the colons of an IPv6 address) become '-'.
 std::string meter_dir_name(const SiteMeter& meter);
