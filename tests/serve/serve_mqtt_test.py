@@ -21,10 +21,28 @@ from serve_test import Serve, Sim, free_port, wait_for
 PASSWORD = "s3cret-broker-word"
 
 
+def make_certificates(folder, name):
+    """A CA of its own and a broker certificate for 127.0.0.1 that it signed."""
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, capture_output=True)
+    ca, key = f"{folder}/{name}-ca.pem", f"{folder}/{name}-ca.key"
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+            f"/CN={name} test CA", "-keyout", key, "-out", ca)
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+            "-keyout", f"{folder}/{name}-broker.key", "-out", f"{folder}/{name}-broker.csr")
+    with open(f"{folder}/san.cnf", "w") as f:
+        f.write("subjectAltName=IP:127.0.0.1\n")
+    openssl("x509", "-req", "-in", f"{folder}/{name}-broker.csr", "-CA", ca, "-CAkey", key,
+            "-CAcreateserial", "-days", "2", "-extfile", f"{folder}/san.cnf",
+            "-out", f"{folder}/{name}-broker.pem")
+    return ca
+
+
 class Broker:
-    def __init__(self, test):
+    def __init__(self, test, tls=False):
         self.dir = tempfile.mkdtemp(prefix="mosquitto-")
         self.port = free_port()
+        self.ca = make_certificates(self.dir, "broker") if tls else None
         with open(os.path.join(self.dir, "passwords"), "w") as f:
             f.write(f"meter-reader:{PASSWORD}\n")
         subprocess.run(["mosquitto_passwd", "-U", os.path.join(self.dir, "passwords")], check=True)
@@ -36,6 +54,9 @@ class Broker:
                     # Started as root, the broker would drop to a user that
                     # cannot read this private folder.
                     "user root\n")
+            if tls:
+                f.write(f"cafile {self.ca}\ncertfile {self.dir}/broker-broker.pem\n"
+                        f"keyfile {self.dir}/broker-broker.key\n")
         self.process = subprocess.Popen(["/usr/sbin/mosquitto", "-c", conf],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         test.addCleanup(self.stop)
@@ -52,7 +73,8 @@ class Broker:
     def message(self, topic, seconds=15):
         run = subprocess.run(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(self.port),
                               "-u", "meter-reader", "-P", PASSWORD, "-t", topic, "-C", "1",
-                              "-W", str(seconds)], capture_output=True, text=True)
+                              "-W", str(seconds), *(["--cafile", self.ca] if self.ca else [])],
+                             capture_output=True, text=True)
         return run.stdout.strip() or None
 
     def stop(self):
@@ -61,12 +83,30 @@ class Broker:
 
 
 class MqttServeTest(unittest.TestCase):
+    def setUp(self):
+        os.environ["TANDREL_MQTT_USERNAME"] = "meter-reader"
+        os.environ["TANDREL_MQTT_PASSWORD"] = PASSWORD
+
+    def test_tls_with_the_brokers_ca_and_refused_with_another(self):
+        broker = Broker(self, tls=True)
+        sim = Sim("--deterministic")
+        self.addCleanup(sim.stop)
+        other_ca = make_certificates(tempfile.mkdtemp(prefix="other-ca-"), "other")
+        refused = Serve(self, [f"127.0.0.1:{sim.port}"], "--live-every", "1", "--mqtt",
+                        f"mqtts://127.0.0.1:{broker.port}", "--mqtt-ca", other_ca)
+        self.assertTrue(wait_for(lambda: "TLS" in refused.text(), 15), refused.text())
+        self.assertIsNone(broker.message("tandrel/status", 2))
+        refused.stop()
+
+        serve = Serve(self, [f"127.0.0.1:{sim.port}"], "--live-every", "1", "--mqtt",
+                      f"mqtts://127.0.0.1:{broker.port}", "--mqtt-ca", broker.ca)
+        self.assertEqual(broker.message("tandrel/status"), "online", serve.text())
+        self.assertIsNotNone(broker.message("tandrel/+/state"))
+
     def test_state_page_and_last_will(self):
         broker = Broker(self)
         sim = Sim("--deterministic")
         self.addCleanup(sim.stop)
-        os.environ["TANDREL_MQTT_USERNAME"] = "meter-reader"
-        os.environ["TANDREL_MQTT_PASSWORD"] = PASSWORD
         serve = Serve(self, [f"127.0.0.1:{sim.port}"], "--live-every", "1",
                       "--mqtt", f"mqtt://127.0.0.1:{broker.port}")
 
