@@ -40,7 +40,8 @@ _tandrel() {
         diagnostics) options="-r --register -u --unit --count --word-order --force-model --json" ;;
         collect) options="-o --out --db -j --jobs -t --timeout --json" ;;
         history) options="--meter --model --log --from --to --json --csv" ;;
-        serve) options="--listen --live-every -t --timeout --workers --per-host --db --logs-every" ;;
+        serve) options="--listen --live-every -t --timeout --workers --per-host --db --logs-every
+            --mqtt --mqtt-ca --mqtt-password-file --mqtt-prefix --mqtt-discovery-prefix" ;;
         demo) options="-m --meter --out" ;;
         *) return ;;
     esac
