@@ -41,6 +41,7 @@ using tandrel_site::stored_text;
 using tandrel_site::meter_dir_name;
 using tandrel_site::meter_endpoint;
 using tandrel_site::parse_site_file;
+using tandrel_site::read_site_file;
 using tandrel_site::SiteError;
 using tandrel_site::SiteFile;
 using tandrel_site::SiteMeter;
