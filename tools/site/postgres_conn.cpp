@@ -85,15 +85,22 @@ PgConnection::PgConnection(const std::string& target) : name_(redacted_target(ta
     const char* values[] = {"10", "tandrel", target.c_str(), nullptr};
     conn_ = PQconnectdbParams(keywords, values, 1);
     if (!conn_) throw std::runtime_error("Out of memory connecting to " + name_);
-    if (PQstatus(conn_) != CONNECTION_OK)
-        throw std::runtime_error("Cannot connect to the store " + name_ + ": " +
-                                 one_line(PQerrorMessage(conn_)));
-    // Notices ("view does not exist, skipping") are no failures: the tool keeps
-    // its output to what it says itself.
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
-    // Times come back in UTC, the form the store's readers expect.
-    exec("SET TIME ZONE 'UTC'");
+    // A constructor that throws gets no destructor: a failed connection is
+    // finished here, or every refused login would leak libpq's buffers.
+    try {
+        if (PQstatus(conn_) != CONNECTION_OK)
+            throw std::runtime_error("Cannot connect to the store " + name_ + ": " +
+                                     one_line(PQerrorMessage(conn_)));
+        // Notices ("view does not exist, skipping") are no failures: the tool
+        // keeps its output to what it says itself.
+        PQsetNoticeProcessor(
+            conn_, [](void*, const char*) {}, nullptr);
+        // Times come back in UTC, the form the store's readers expect.
+        exec("SET TIME ZONE 'UTC'");
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
