@@ -222,6 +222,21 @@ TEST(ParseSiteFile, ReadsEachMeterWithItsDefaults) {
                                               "e_5020_2 e:5020 pm335! 8"}));
 }
 
+TEST(ParseSiteFile, ANameRunsToTheEndOfTheLineAndNamesOneMeter) {
+    SiteFile site = parse_site_file("192.0.2.10 em235 3 name=Boiler room  # east wing\n"
+                                    "192.0.2.11 name=x=y\n192.0.2.12 rename=no\n"
+                                    "192.0.2.13 name=\nname=Pump\n192.0.2.14 name=Boiler room\n");
+    std::vector<std::string> names;
+    for (const SiteMeter& m : site.meters) names.push_back(m.name + "|" + std::to_string(m.unit));
+    EXPECT_EQ(names, (std::vector<std::string>{"Boiler room|3", "x=y|1"}));
+    std::vector<std::string> errors;
+    for (const SiteError& e : site.errors) errors.push_back(std::to_string(e.line) + " " + e.message);
+    EXPECT_EQ(errors, (std::vector<std::string>{"3 unknown model 'rename=no' (expected em133, em235 or pm335)",
+                                                "4 name= needs a name after it",
+                                                "5 name= needs a meter before it",
+                                                "6 the same name as line 1"}));
+}
+
 TEST(Table, WidthsCountUtf8CharactersAndALongCellWidensOnlyItsRow) {
     Table table({{"A"}, {"B", Align::Right}});
     table.add_row({"\xC2\xB0" "C", "x"});

@@ -107,7 +107,7 @@ class MqttServeTest(unittest.TestCase):
         broker = Broker(self)
         sim = Sim("--deterministic")
         self.addCleanup(sim.stop)
-        serve = Serve(self, [f"127.0.0.1:{sim.port}"], "--live-every", "1",
+        serve = Serve(self, [f"127.0.0.1:{sim.port} name=Boiler room"], "--live-every", "1",
                       "--mqtt", f"mqtt://127.0.0.1:{broker.port}")
 
         self.assertEqual(broker.message("tandrel/status"), "online")
@@ -123,8 +123,12 @@ class MqttServeTest(unittest.TestCase):
 
         page = serve.get("/")
         self.assertIn("<script", page)
+        # The site file's name is the meter's name on every output.
         api = json.loads(serve.get("/api/state"))
-        self.assertIn(f"127.0.0.1:{sim.port}", json.dumps(api))
+        self.assertEqual([m["name"] for m in api["meters"]], ["Boiler room"])
+        self.assertIn('meter="Boiler room"', serve.get("/metrics"))
+        config = json.loads(broker.message("homeassistant/sensor/+/+/config"))
+        self.assertEqual(config["device"]["name"], "Boiler room")
 
         serve.process.send_signal(signal.SIGKILL)
         serve.process.wait()

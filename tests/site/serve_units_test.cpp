@@ -55,13 +55,13 @@ TEST(Exposition, MatchesTheHandWrittenText) {
 }
 
 TEST(PollPlan, UnitsBehindOneAddressShareThePerHostConnections) {
-    SiteFile site = parse_site_file("10.0.0.1 em235 1\n10.0.0.1 em235 2\n10.0.0.2\n"
+    SiteFile site = parse_site_file("10.0.0.1 em235 1\n10.0.0.1 em235 2\n10.0.0.2 name=Pump 2\n"
                                     "10.0.0.1 em235 3\n10.0.0.1:503 em133 force-model\n");
     std::vector<PolledMeter> plan = poll_plan(site.meters, 2, 4000);
     const char* const EXPECTED[][2] = {
         {"10.0.0.1:502/1", R"({"port":502,"unit_id":1,"timeout_ms":4000,"connection":1})"},
         {"10.0.0.1:502/2", R"({"port":502,"unit_id":2,"timeout_ms":4000,"connection":2})"},
-        {"10.0.0.2:502/1", R"({"port":502,"unit_id":1,"timeout_ms":4000,"connection":1})"},
+        {"Pump 2", R"({"port":502,"unit_id":1,"timeout_ms":4000,"connection":1})"},
         {"10.0.0.1:502/3", R"({"port":502,"unit_id":3,"timeout_ms":4000,"connection":1})"},
         {"10.0.0.1:503/1", R"({"port":503,"unit_id":1,"timeout_ms":4000,"connection":1})"},
     };

@@ -58,8 +58,8 @@ CommandRun declare_serve(CLI::App& parent) {
     CLI::App* app = parent.add_subcommand(
         "serve", "Poll a site's meters on an interval and serve their values to Prometheus");
     app->add_option("SITE_FILE", settings.site_path,
-                    "One meter per line: HOST[:PORT] [MODEL] [UNIT] [force-model]; SIGHUP reads "
-                    "it again")
+                    "One meter per line: HOST[:PORT] [MODEL] [UNIT] [force-model] [name=TEXT]; "
+                    "SIGHUP reads it again")
         ->required();
     app->add_option("--listen", settings.listen,
                     "HOST:PORT of /metrics and /healthz (a port of 0 picks a free one)")

@@ -6,6 +6,7 @@
 namespace tandrel_site {
 
 std::string polled_name(const SiteMeter& meter) {
+    if (!meter.name.empty()) return meter.name;
     return meter_endpoint(meter) + "/" + std::to_string(meter.unit);
 }
 

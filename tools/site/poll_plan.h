@@ -18,7 +18,8 @@ struct PolledMeter {
     std::string connection;  // "HOST:PORT#n": the library connection it shares
 };
 
-// HOST:PORT/UNIT: how the service names a site meter.
+// How the service names a site meter: the name the site file gives it, else
+// HOST:PORT/UNIT.
 std::string polled_name(const SiteMeter& meter);
 
 // Meters behind one HOST:PORT (a gateway, or units of one meter) are dealt

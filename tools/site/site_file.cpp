@@ -1,6 +1,7 @@
 // Site-file lines to meters, with one message per malformed line.
 #include "site_file.h"
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -28,8 +29,26 @@ int unit_id(const std::string& text) {
     return value <= 255 ? value : -1;
 }
 
+// The text of a `name=` field, which runs to the end of the line, spaces
+// included; `line` keeps what comes before it. "" when there is none.
+std::string take_name(std::string& line) {
+    static const std::string KEY = "name=";
+    line = line.substr(0, line.find('#'));
+    size_t at = line.find(KEY);
+    while (at != std::string::npos && at > 0 && !std::isspace(static_cast<unsigned char>(line[at - 1])))
+        at = line.find(KEY, at + 1);
+    if (at == std::string::npos) return "";
+    std::string name = line.substr(at + KEY.size());
+    line.erase(at);
+    const char* space = " \t\r";
+    name.erase(0, name.find_first_not_of(space));
+    name.erase(name.find_last_not_of(space) + 1);
+    if (name.empty()) throw InputError("name= needs a name after it");
+    return name;
+}
+
 std::vector<std::string> fields_of(const std::string& line) {
-    std::istringstream stream(line.substr(0, line.find('#')));
+    std::istringstream stream(line);
     std::vector<std::string> fields;
     for (std::string field; stream >> field;) fields.push_back(field);
     return fields;
@@ -74,17 +93,26 @@ SiteMeter meter_of(const std::vector<std::string>& fields) {
 SiteFile parse_site_file(const std::string& text) {
     SiteFile site;
     std::map<std::string, int> first_line_of;  // by folder: two lines must not share one
+    std::map<std::string, int> named_on;       // nor two meters one name
     std::istringstream stream(text);
     std::string line;
     for (int number = 1; std::getline(stream, line); ++number) {
-        std::vector<std::string> fields = fields_of(line);
-        if (fields.empty()) continue;
         try {
+            std::string name = take_name(line);
+            std::vector<std::string> fields = fields_of(line);
+            if (fields.empty()) {
+                if (name.empty()) continue;
+                throw InputError("name= needs a meter before it");
+            }
             SiteMeter meter = meter_of(fields);
+            meter.name = name;
             meter.line = number;
             auto known = first_line_of.emplace(meter_dir_name(meter), number);
             if (!known.second)
                 throw InputError("the same meter as line " + std::to_string(known.first->second));
+            auto named = name.empty() ? known : named_on.emplace(name, number);
+            if (!named.second)
+                throw InputError("the same name as line " + std::to_string(named.first->second));
             site.meters.push_back(meter);
         } catch (const InputError& e) {
             site.errors.push_back({number, e.what()});

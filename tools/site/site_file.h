@@ -2,8 +2,10 @@
 // `HOST[:PORT] [MODEL] [UNIT] [force-model]` (port 502 and unit 1 by
 // default; without a model, the one the meter's identity reports), with `#`
 // comments and blank lines. `force-model`, after a model, reads the meter as
-// that model without checking its identity. Parsing is pure: the text comes
-// in, the meters and every malformed line's message go out.
+// that model without checking its identity. `name=TEXT` last on a line names
+// the meter for people (the service's labels, topics and page): TEXT runs to
+// the end of the line or a `#`, spaces included. Parsing is pure: the text
+// comes in, the meters and every malformed line's message go out.
 #pragma once
 
 #include <string>
@@ -17,7 +19,8 @@ struct SiteMeter {
     std::string model;         // "": the model the meter reports
     bool force_model = false;  // read as `model` without checking the identity
     int unit = 1;
-    int line = 0;  // where the file names it, from 1
+    std::string name;  // from `name=`; "" when the line gives none
+    int line = 0;      // where the file names it, from 1
 };
 
 struct SiteError {

@@ -9,8 +9,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tandrel_site {
@@ -158,6 +160,26 @@ int checked_version(SqliteDb& db) {
     return checked_schema_version(version, db.path());
 }
 
+// Writers wait for each other this long instead of failing at once.
+constexpr std::chrono::milliseconds BUSY_WAIT{60000};
+
+// Switching a file to WAL needs it to itself, and SQLite answers "database is
+// locked" at once, without calling its busy handler, while another writer
+// opens the same new file: the switch is tried again within the same wait.
+void use_wal(SqliteDb& db) {
+    const auto give_up = std::chrono::steady_clock::now() + BUSY_WAIT;
+    for (;;) {
+        try {
+            db.exec("PRAGMA journal_mode = WAL");
+            return;
+        } catch (const std::runtime_error&) {
+            if ((db.error_code() & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() > give_up)
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void prepare_for_writing(SqliteDb& db) {
     if (sqlite3_db_readonly(db.handle(), "main") == 1)
         throw std::runtime_error(db.path() + " is read-only: cannot store into it");
@@ -169,7 +191,7 @@ void prepare_for_writing(SqliteDb& db) {
         throw;
     }
     if (!fresh) checked_version(db);
-    db.exec("PRAGMA journal_mode = WAL");
+    use_wal(db);
     db.exec("BEGIN IMMEDIATE");
     try {
         // Another process may have made or migrated the store since the look above.
@@ -189,7 +211,7 @@ void prepare_for_writing(SqliteDb& db) {
 void prepare_sqlite_schema(SqliteDb& db, OpenMode mode) {
     // Writers wait for each other instead of failing at once: a collector and
     // a history query, or two collectors, may use one file at the same time.
-    sqlite3_busy_timeout(db.handle(), 60000);
+    sqlite3_busy_timeout(db.handle(), static_cast<int>(BUSY_WAIT.count()));
     if (mode == OpenMode::Write) {
         prepare_for_writing(db);
         // In WAL mode NORMAL loses no committed transaction when the process
