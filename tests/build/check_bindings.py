@@ -10,10 +10,10 @@
 # files) and checks that the checker reports what the row expects, so that a
 # checker that lets a fault through fails too.
 import ctypes as C
-import importlib.util
 import json
 import os
 import re
+import runpy
 import sys
 import tempfile
 
@@ -110,10 +110,9 @@ def py_matches(t, ctype, _result, header):
 
 
 def read_python(path):
-    spec = importlib.util.spec_from_file_location("checked_native", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return {name: (result, list(args)) for name, (result, args) in module._PROTOTYPES.items()}
+    # The prototypes are the module's own table, read by running its code.
+    prototypes = runpy.run_path(path, run_name="checked_native")["_PROTOTYPES"]
+    return {name: (result, list(args)) for name, (result, args) in prototypes.items()}
 
 
 # --- C#: DllImport and delegate declarations of the source file ------------------------
